@@ -1,0 +1,14 @@
+// Conversions of 8-bit sRGB to CIELAB (D65) and to YIQ for the perceptual matching
+// modes. Both scale their two chroma components by the process-wide chroma weight,
+// and are applied alike to pixels and to palette colours. Double precision
+// throughout, sums left to right as written: results must be the same everywhere.
+#pragma once
+
+// (L, a, b) or (Y, I, Q): lightness or luma first, then the two weighted chroma axes.
+struct color_point {
+    double l, a, b;
+};
+
+double srgb_to_linear(int component);
+color_point lab_from_srgb(int red, int green, int blue);
+color_point yiq_from_srgb(int red, int green, int blue);

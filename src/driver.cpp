@@ -1,0 +1,411 @@
+#include "driver.h"
+
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "palette.h"
+#include "render.h"
+
+// ---- command line ----
+
+static const char usage_text[] =
+    "Usage: %s [ options ] [ infile ] [ outfile ]\n"
+    "\n"
+    "Convert bitmap images to 256 color block elements suitable for display in xterm\n"
+    "and similar terminal emulators.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                  display this message\n"
+    "  -m, --margin [width]        add a margin to the left of the image\n"
+    "  -b, --bw                    display image in black/white mode\n"
+    "  -p, --perceptive            use the CIE94 color difference formula for color\n"
+    "                              conversion instead of simple RGB linear distance\n"
+    "  -w, --chroma-weight [mult]  weighting for chroma in --perceptive and --yiq\n"
+    "                              modes (default: 1)\n"
+    "  -y, --yiq                   use linear distance in the YIQ color space\n"
+    "                              instead of RGB for color conversion\n"
+    "\n"
+    "If the output file name is omitted the image is written to stdout. If both the\n"
+    "input file name and the output file name are missing, cellpaint will act as a\n"
+    "filter.\n"
+    "\n"
+    "Examples:\n"
+    "  cellpaint -yw 2 image.png   display a bitmap image on the terminal using the\n"
+    "                              YIQ color space for conversion with weighted\n"
+    "                              chroma\n"
+    "  cellpaint banner.png motd   save a bitmap image as a text file to display\n"
+    "                              later\n";
+
+void show_usage(int status, const char *program)
+{
+    std::FILE *stream = status == 0 ? stdout : stderr;
+    std::fprintf(stream, usage_text, program);
+    if (std::fflush(stream) != 0 && status == 0) {
+        std::fprintf(stderr, "%s: couldn't write output file <stdout>\n", program);
+        std::exit(status_output_failed);
+    }
+    std::exit(status);
+}
+
+[[noreturn]] static void usage_error(const char *program, const char *format, const char *what)
+{
+    std::fprintf(stderr, format, program, what);
+    show_usage(status_usage, program);
+}
+
+// The widest terminal a size query can report; a wider margin only floods the output.
+constexpr unsigned long widest_margin = 65535;
+
+static bool is_negative_number(const char *value)
+{
+    while (std::isspace(static_cast<unsigned char>(*value)))
+        ++value;
+    return *value == '-';
+}
+
+// Reads a value as "%lu" / "%lf" do: leading white space skipped, a trailing rest
+// ignored, an empty value leaves the setting as it was.
+static void read_margin(const char *program, const char *value, unsigned long &margin)
+{
+    unsigned long number = 0;
+    int items = std::sscanf(value, "%lu", &number);
+    if (items == 0)
+        show_usage(status_usage, program);
+    if (items == EOF)
+        return;
+    // "%lu" wraps a negative number around to a huge one: "-0" is the only harmless one.
+    if (number > widest_margin || (is_negative_number(value) && number != 0))
+        usage_error(program, "%s: invalid margin %s\n", value);
+    margin = number;
+}
+
+static void read_chroma_weight(const char *program, const char *value, double &weight)
+{
+    double number = 0;
+    int items = std::sscanf(value, "%lf", &number);
+    if (items == 0)
+        show_usage(status_usage, program);
+    if (items == EOF)
+        return;
+    // NaN or infinity would make every distance useless and every pixel index 0.
+    if (!std::isfinite(number))
+        usage_error(program, "%s: invalid chroma weight %s\n", value);
+    weight = number;
+}
+
+// The short letter a long option stands for, or 0 for an unknown name.
+static char long_option_letter(const char *name)
+{
+    static const struct {
+        const char *name;
+        char letter;
+    } long_options[] = {{"help", 'h'},   {"margin", 'm'}, {"bw", 'b'},
+                        {"perceptive", 'p'}, {"chroma-weight", 'w'}, {"yiq", 'y'}};
+    for (const auto &option : long_options)
+        if (std::strcmp(name, option.name) == 0)
+            return option.letter;
+    return 0;
+}
+
+// Applies one option letter; gives the index of the last argument it consumed.
+static int apply_option(char letter, int argc, char **argv, int index, run_settings &settings)
+{
+    const char *program = argv[0];
+    switch (letter) {
+    case 'b': settings.black_white = true; return index;
+    case 'p': settings.mode = match_mode::perceptive; return index;
+    case 'y': settings.mode = match_mode::yiq; return index;
+    case 'h': show_usage(status_ok, program);
+    case 'm':
+    case 'w':
+        if (index + 1 >= argc)
+            show_usage(status_usage, program);
+        if (letter == 'm')
+            read_margin(program, argv[index + 1], settings.margin);
+        else
+            read_chroma_weight(program, argv[index + 1], settings.chroma_weight);
+        return index + 1;
+    }
+    char name[2] = {letter, '\0'};
+    usage_error(program, "%s: unrecognised option -%s\n", name);
+}
+
+run_settings parse_command_line(int argc, char **argv)
+{
+    run_settings settings;
+    int names = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (arg[0] != '-') {
+            if (names == 0)
+                settings.input_name = arg;
+            else if (names == 1)
+                settings.output_name = arg;
+            else
+                show_usage(status_usage, argv[0]);
+            ++names;
+            continue;
+        }
+        // An option group; a lone "-" is an empty one.
+        int current = i;
+        for (const char *p = arg + 1; *p; ++p) {
+            if (*p == '-') {
+                // A long option takes the rest of the argument, so "-b-yiq" works.
+                char letter = long_option_letter(p + 1);
+                if (letter == 0)
+                    usage_error(argv[0], "%s: unrecognised long option --%s\n", p + 1);
+                i = apply_option(letter, argc, argv, current, settings);
+                break;
+            }
+            // A value is the next argument, so its letter must end the group.
+            if ((*p == 'm' || *p == 'w') && p[1] != '\0')
+                show_usage(status_usage, argv[0]);
+            i = apply_option(*p, argc, argv, current, settings);
+        }
+    }
+    return settings;
+}
+
+// ---- geometry ----
+
+terminal_size query_terminal_size()
+{
+    winsize size{};
+    if (ioctl(1, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0)
+        return {80, 24};
+    return {size.ws_col, size.ws_row};
+}
+
+// Truncated to a signed 32-bit value, as the size type's range needs, and at least 1.
+static std::size_t to_dimension(double value)
+{
+    auto truncated = static_cast<std::int32_t>(value);
+    return truncated < 1 ? 1 : static_cast<std::size_t>(truncated);
+}
+
+pixel_size fit_size(std::size_t width, std::size_t height, terminal_size terminal)
+{
+    auto w = static_cast<double>(width);
+    auto h = static_cast<double>(height);
+    double c = terminal.columns;
+    double p = 2.0 * terminal.lines;  // two pixel rows to a text line
+    if (w / h < c / p)
+        return {to_dimension(std::floor(p * w / h)), to_dimension(p)};
+    return {to_dimension(c), to_dimension(std::floor(h * c / w))};
+}
+
+void fit_to_terminal(MagickWand *wand, terminal_size terminal)
+{
+    pixel_size size =
+        fit_size(MagickGetImageWidth(wand), MagickGetImageHeight(wand), terminal);
+    resize_image(wand, size.width, size.height, LanczosFilter);
+}
+
+// ---- the run ----
+
+static bool is_regular_file(const std::string &name)
+{
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Lets the JPEG decoder scale a large photo down by a power of two while it stays at
+// least twice the final size. Only for a JPEG at least that large: on a smaller one the
+// hint makes the decoder enlarge it. Standard input and pipes are never pinged, since
+// a pipe can be read only once.
+static void hint_jpeg_size(MagickWand *wand, const std::string &name, terminal_size terminal)
+{
+    if (name == "-" || !is_regular_file(name))
+        return;
+    std::size_t min_width = 2 * std::size_t{terminal.columns};
+    std::size_t min_height = 4 * std::size_t{terminal.lines};
+    MagickWand *ping = NewMagickWand();
+    if (MagickPingImage(ping, name.c_str()) == MagickTrue) {
+        char *format = MagickGetImageFormat(ping);
+        if (format && std::strcmp(format, "JPEG") == 0 && MagickGetImageWidth(ping) >= min_width &&
+            MagickGetImageHeight(ping) >= min_height) {
+            std::string hint = std::to_string(min_width) + "x" + std::to_string(min_height);
+            MagickSetOption(wand, "jpeg:size", hint.c_str());
+        }
+        MagickRelinquishMemory(format);
+    }
+    DestroyMagickWand(ping);
+}
+
+// Colourspaces whose channels already are red, green and blue, or grey.
+static bool is_rgb_or_grey(ColorspaceType space)
+{
+    switch (space) {
+    case sRGBColorspace:
+    case RGBColorspace:
+    case scRGBColorspace:
+    case GRAYColorspace:
+    case LinearGRAYColorspace:
+    case TransparentColorspace:
+    case UndefinedColorspace:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads the image and leaves its first frame current, in RGB or grey channels.
+static bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)
+{
+    hint_jpeg_size(wand, name, terminal);
+    if (MagickReadImage(wand, name.c_str()) == MagickFalse)
+        return false;
+    // After a read the current image is the last frame; an optimized GIF's last frame
+    // is only the rectangle that changed.
+    MagickSetFirstIterator(wand);
+    // A truncated file can be read "successfully" as 0 x 0, which cannot be walked.
+    if (MagickGetImageWidth(wand) == 0 || MagickGetImageHeight(wand) == 0)
+        return false;
+    if (!is_rgb_or_grey(MagickGetImageColorspace(wand)))
+        MagickTransformImageColorspace(wand, sRGBColorspace);
+    return true;
+}
+
+struct row_buffers {
+    std::unique_ptr<unsigned long[]> upper, lower;
+    std::size_t capacity;
+};
+
+static bool allocate_rows(row_buffers &rows, std::size_t width)
+{
+    rows.upper.reset(new (std::nothrow) unsigned long[width]);
+    rows.lower.reset(new (std::nothrow) unsigned long[width]);
+    rows.capacity = width;
+    return rows.upper && rows.lower;
+}
+
+static void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
+                       std::size_t upper_count, const unsigned long *lower,
+                       std::size_t lower_count, std::size_t width)
+{
+    for (unsigned long i = 0; i < margin; ++i)
+        std::fputc(' ', output);
+    for (std::size_t column = 0; column < width; ++column)
+        write_cell(output, column < upper_count ? upper[column] : transparent_marker,
+                   column < lower_count ? lower[column] : transparent_marker);
+}
+
+// Walks the rows two at a time, one text line each; an image with no rows writes nothing.
+static void render_image(PixelIterator *iterator, std::FILE *output, unsigned long margin,
+                         row_buffers &rows)
+{
+    std::size_t upper_count = 0;
+    PixelWand **upper = PixelGetNextIteratorRow(iterator, &upper_count);
+    while (upper) {
+        upper_count = std::min(upper_count, rows.capacity);
+        std::size_t width = convert_row(upper, rows.upper.get(), upper_count);
+        std::size_t lower_count = 0;
+        PixelWand **lower = PixelGetNextIteratorRow(iterator, &lower_count);
+        if (lower) {
+            lower_count = std::min(lower_count, rows.capacity);
+            width = std::max(width, convert_row(lower, rows.lower.get(), lower_count));
+        }
+        write_line(output, margin, rows.upper.get(), upper_count, rows.lower.get(), lower_count,
+                   width);
+        upper = PixelGetNextIteratorRow(iterator, &upper_count);
+        if (upper)
+            end_line(output);
+        else
+            end_image(output);
+    }
+}
+
+// A write error may show only when the buffer is flushed or the file closed.
+static bool close_output(std::FILE *output)
+{
+    bool ok = std::fflush(output) == 0 && !std::ferror(output);
+    if (output != stdout)
+        ok = std::fclose(output) == 0 && ok;
+    return ok;
+}
+
+template <typename... Args>
+static int report(int status, const char *format, Args... args)
+{
+    std::fprintf(stderr, format, args...);
+    return status;
+}
+
+static std::FILE *open_output(const std::string &name)
+{
+    std::FILE *output = name.empty() ? stdout : std::fopen(name.c_str(), "w");
+    // Whole lines of escape sequences: one write per buffer, not one per cell.
+    static char buffer[1 << 16];
+    if (output)
+        std::setvbuf(output, buffer, _IOFBF, sizeof buffer);
+    return output;
+}
+
+// Builds the table and draws every row; gives the run's status.
+static int draw_rows(PixelIterator *iterator, std::size_t width, std::FILE *output,
+                     const run_settings &settings, const char *program)
+{
+    row_buffers rows{};
+    int status = status_ok;
+    if (build_palette_table() && allocate_rows(rows, width))
+        render_image(iterator, output, settings.margin, rows);
+    else
+        status = report(status_out_of_memory, "%s: out of memory\n", program);
+    release_palette_table();
+    return status;
+}
+
+static int write_image(PixelIterator *iterator, std::size_t width, const run_settings &settings,
+                       const char *program)
+{
+    const std::string &name = settings.output_name;
+    std::FILE *output = open_output(name);
+    if (!output)
+        return report(status_output_failed, "%s: couldn't open output file %s\n", program,
+                      name.c_str());
+    int status = draw_rows(iterator, width, output, settings, program);
+    if (!close_output(output) && status == status_ok)
+        status = report(status_output_failed, "%s: couldn't write output file %s\n", program,
+                        name.empty() ? "<stdout>" : name.c_str());
+    return status;
+}
+
+static int show_image(MagickWand *wand, const run_settings &settings, const char *program)
+{
+    const std::string &name = settings.input_name;
+    // Asked before the read: the JPEG size hint depends on it.
+    terminal_size terminal = query_terminal_size();
+    if (!read_image(wand, name, terminal))
+        return report(status_input_failed, "%s: couldn't open input file %s\n", program,
+                      name == "-" ? "<stdin>" : name.c_str());
+    if (settings.black_white)
+        MagickTransformImageColorspace(wand, GRAYColorspace);
+    fit_to_terminal(wand, terminal);
+    PixelIterator *iterator = NewPixelIterator(wand);
+    if (!iterator)
+        return report(status_out_of_memory, "%s: out of memory\n", program);
+    int status = write_image(iterator, MagickGetImageWidth(wand), settings, program);
+    DestroyPixelIterator(iterator);
+    return status;
+}
+
+int run_image(const run_settings &settings, const char *program)
+{
+    MagickWandGenesis();
+    std::atexit(MagickWandTerminus);
+    MagickWand *wand = NewMagickWand();
+    int status = show_image(wand, settings, program);
+    DestroyMagickWand(wand);
+    return status;
+}

@@ -1,0 +1,27 @@
+// The terminal's 256-colour palette (only entries 16-255 are ever chosen), the
+// run's palette table, and the default match: smallest squared 8-bit RGB distance.
+// The table is built once after the command line is read and released at the end.
+#pragma once
+
+#include <cstdint>
+
+struct rgb_triple {
+    std::uint8_t red, green, blue;
+};
+
+// Stands for a transparent or missing pixel; drawn in the terminal's default colour.
+constexpr unsigned long transparent_marker = 1;
+constexpr unsigned long first_palette_colour = 16;
+constexpr unsigned long palette_size = 256;
+
+extern const std::uint8_t cube_levels[6];
+
+// Indexed directly by palette index; entries 0-15 are never filled or read.
+extern rgb_triple *rgb_table;
+
+rgb_triple palette_rgb(unsigned long index);  // index 16-255
+unsigned long nearest_rgb(int red, int green, int blue);
+
+// Builds the table of the process-wide matching mode; false when out of memory.
+bool build_palette_table();
+void release_palette_table();

@@ -1,0 +1,24 @@
+// Pixel rows to palette indices, and pairs of indices to half-block cells with SGR
+// colour sequences. Owns the writer's state: the colours last written, so that a
+// sequence is written only when a colour changes.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "magick.h"
+
+// Both start at 0; current_bg equal to the transparent marker means the default background.
+extern unsigned long current_fg;
+extern unsigned long current_bg;
+
+// A channel value of 0..1 as an 8-bit component: clamped, truncated, and 0 for NaN.
+int channel_to_8bit(double value);
+
+// Fills one palette index per pixel; gives the drawn width (transparent pixels at the
+// right end are not drawn, and a row with nothing opaque is still one cell wide).
+std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count);
+
+void write_cell(std::FILE *output, unsigned long upper, unsigned long lower);
+void end_line(std::FILE *output);   // a line that another one follows
+void end_image(std::FILE *output);  // the last line: leaves the terminal's default colours

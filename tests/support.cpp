@@ -1,0 +1,290 @@
+#include "support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "magick.h"
+#include "palette.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void exec_program(const std::vector<std::string> &args, int stdin_fd, int stderr_fd)
+{
+    dup2(stdin_fd, 0);
+    dup2(stderr_fd, 2);
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(CELLPAINT_BINARY));
+    for (const auto &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// Feeds stdin and drains stdout and stderr until both close, within a time limit.
+void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, program_result &result)
+{
+    std::size_t written = 0;
+    if (stdin_data.empty()) {
+        close(in_fd);
+        in_fd = -1;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (out_fd >= 0 || err_fd >= 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("program did not finish");
+        pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
+        poll(fds, 3, 1000);
+        char buffer[65536];
+        int *read_fds[2] = {&out_fd, &err_fd};
+        std::string *sinks[2] = {&result.out, &result.err};
+        for (int i = 0; i < 2; ++i) {
+            if (*read_fds[i] < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            ssize_t n = read(*read_fds[i], buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {  // EOF, or EIO on the pty once the program has gone
+                close(*read_fds[i]);
+                *read_fds[i] = -1;
+            }
+        }
+        if (in_fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            ssize_t n = write(in_fd, stdin_data.data() + written, stdin_data.size() - written);
+            if (n > 0)
+                written += static_cast<std::size_t>(n);
+            if (n <= 0 || written == stdin_data.size()) {
+                close(in_fd);
+                in_fd = -1;
+            }
+        }
+    }
+    if (in_fd >= 0)
+        close(in_fd);
+}
+
+int wait_status(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+program_result run(const std::vector<std::string> &args, const terminal_cells *size,
+                   const std::string &stdin_data)
+{
+    signal(SIGPIPE, SIG_IGN);
+    int in[2], err[2], out[2] = {-1, -1};
+    if (pipe(in) != 0 || pipe(err) != 0 || (!size && pipe(out) != 0))
+        throw std::runtime_error("pipe failed");
+    program_result result;
+    pid_t pid;
+    int out_fd;
+    if (size) {
+        // Raw, so that the line discipline leaves the program's bytes as they are.
+        termios mode{};
+        cfmakeraw(&mode);
+        winsize window{};
+        window.ws_col = static_cast<unsigned short>(size->columns);
+        window.ws_row = static_cast<unsigned short>(size->lines);
+        pid = forkpty(&out_fd, nullptr, &mode, &window);
+    } else {
+        pid = fork();
+        out_fd = out[0];
+        if (pid == 0)
+            dup2(out[1], 1);
+    }
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0)
+        exec_program(args, in[0], err[1]);
+    close(in[0]);
+    close(err[1]);
+    if (!size)
+        close(out[1]);
+    pump(in[1], stdin_data, out_fd, err[0], result);
+    result.status = wait_status(pid);
+    return result;
+}
+
+}  // namespace
+
+program_result run_on_pty(const std::vector<std::string> &args, terminal_cells size,
+                          const std::string &stdin_data)
+{
+    return run(args, &size, stdin_data);
+}
+
+program_result run_on_pipe(const std::vector<std::string> &args, const std::string &stdin_data)
+{
+    return run(args, nullptr, stdin_data);
+}
+
+std::string scratch_dir()
+{
+    static const fs::path root = [] {
+        char pattern[] = "/tmp/cellpaint-test-XXXXXX";
+        fs::path made = mkdtemp(pattern);
+        std::atexit([] { fs::remove_all(root); });
+        return made;
+    }();
+    static int counter = 0;
+    fs::path dir = root / std::to_string(++counter);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+void write_image(const std::string &path, unsigned width, unsigned height,
+                 const std::vector<rgba> &pixels)
+{
+    MagickWandGenesis();
+    MagickWand *wand = NewMagickWand();
+    bool ok = MagickConstituteImage(wand, width, height, "RGBA", CharPixel, pixels.data()) &&
+              MagickWriteImage(wand, path.c_str());
+    DestroyMagickWand(wand);
+    if (!ok)
+        throw std::runtime_error("cannot write " + path);
+}
+
+void run_convert(const std::string &arguments)
+{
+    std::string command = "convert " + arguments;
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+namespace {
+
+struct cell_reader {
+    const std::string &bytes;
+    std::size_t pos = 0;
+    long fg = -1, bg = -1;
+    parsed_output result;
+
+    bool fail(const std::string &why)
+    {
+        result.well_formed = false;
+        result.problem = why + " at byte " + std::to_string(pos);
+        return false;
+    }
+
+    bool sgr()
+    {
+        std::size_t end = bytes.find('m', pos);
+        if (bytes.compare(pos, 2, "\033[") != 0 || end == std::string::npos)
+            return fail("bad escape");
+        std::string params = bytes.substr(pos + 2, end - pos - 2);
+        pos = end + 1;
+        if (params == "49")
+            bg = -1;
+        else if (params == "39")
+            fg = -1;
+        else if (params == "39;49")
+            fg = bg = -1;
+        else if (params.rfind("48;5;", 0) == 0)
+            bg = std::stol(params.substr(5));
+        else if (params.rfind("38;5;", 0) == 0)
+            fg = std::stol(params.substr(5));
+        else
+            return fail("unknown sequence " + params);
+        return true;
+    }
+
+    bool glyph()
+    {
+        auto &line = result.lines.back();
+        if (bytes[pos] == ' ') {
+            line.push_back({bg, bg});
+            pos += 1;
+        } else if (bytes.compare(pos, 3, "\u2580") == 0) {
+            line.push_back({fg, bg});
+            pos += 3;
+        } else if (bytes.compare(pos, 3, "\u2584") == 0) {
+            line.push_back({bg, fg});
+            pos += 3;
+        } else {
+            return fail("unexpected byte");
+        }
+        return true;
+    }
+
+    bool line_start(unsigned margin)
+    {
+        result.lines.emplace_back();
+        for (unsigned i = 0; i < margin; ++i, ++pos)
+            if (pos >= bytes.size() || bytes[pos] != ' ')
+                return fail("missing margin");
+        return true;
+    }
+
+    void read(unsigned margin)
+    {
+        if (bytes.empty() || !line_start(margin))
+            return;
+        while (pos < bytes.size()) {
+            if (bytes[pos] == '\n') {
+                if (bg != -1)
+                    fail("line ends on a coloured background");
+                if (++pos < bytes.size() && !line_start(margin))
+                    return;
+            } else if (!(bytes[pos] == '\033' ? sgr() : glyph())) {
+                return;
+            }
+        }
+        if (bytes.back() != '\n' || fg != -1 || bg != -1)
+            fail("output does not end in the default colours");
+    }
+};
+
+}  // namespace
+
+parsed_output parse_cells(const std::string &bytes, unsigned margin)
+{
+    cell_reader reader{bytes, 0, -1, -1, {}};
+    reader.read(margin);
+    return reader.result;
+}
+
+palette_scope::palette_scope(match_mode mode, double weight)
+{
+    matching_mode = mode;
+    chroma_weight = weight;
+    if (!build_palette_table())
+        throw std::runtime_error("out of memory");
+}
+
+palette_scope::~palette_scope()
+{
+    release_palette_table();
+    matching_mode = match_mode::rgb;
+    chroma_weight = 1.0;
+}

@@ -1,0 +1,68 @@
+// Helpers the tests share: running the built program with standard output on a
+// pseudo-terminal of a chosen size (or a pipe), writing real image files, and
+// reading the program's output back into cells.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+
+struct program_result {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out, err;
+};
+
+struct terminal_cells {
+    unsigned columns, lines;
+};
+
+// Runs the program; standard output on a raw pty of the given size, standard
+// input fed from stdin_data through a pipe.
+program_result run_on_pty(const std::vector<std::string> &args, terminal_cells size,
+                          const std::string &stdin_data = "");
+// The same with standard output on a pipe.
+program_result run_on_pipe(const std::vector<std::string> &args,
+                           const std::string &stdin_data = "");
+
+struct rgba {
+    std::uint8_t r, g, b, a;
+};
+constexpr rgba opaque(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {r, g, b, 255}; }
+constexpr rgba clear{0, 0, 0, 0};
+
+// A fresh directory for the running test, removed at exit.
+std::string scratch_dir();
+// Writes pixels (row by row) with the image library; the format follows the name.
+void write_image(const std::string &path, unsigned width, unsigned height,
+                 const std::vector<rgba> &pixels);
+// Runs an ImageMagick command line (convert ...) to make a fixture.
+void run_convert(const std::string &arguments);
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &bytes);
+
+// One cell of output read back: palette indices, -1 for the terminal's default.
+struct cell {
+    long upper, lower;
+    bool operator==(const cell &other) const
+    {
+        return upper == other.upper && lower == other.lower;
+    }
+};
+struct parsed_output {
+    std::vector<std::vector<cell>> lines;
+    bool well_formed = true;  // every line ends on the default background
+    std::string problem;
+};
+// Each line must start with margin spaces.
+parsed_output parse_cells(const std::string &bytes, unsigned margin = 0);
+
+// Sets the process-wide mode and weight and builds their table for one test;
+// puts everything back when it goes.
+struct palette_scope {
+    explicit palette_scope(match_mode mode, double weight = 1.0);
+    ~palette_scope();
+    palette_scope(const palette_scope &) = delete;
+    palette_scope &operator=(const palette_scope &) = delete;
+};
