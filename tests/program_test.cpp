@@ -38,6 +38,18 @@ bool exists(const std::string &path)
     return stat(path.c_str(), &info) == 0;
 }
 
+// The single colour of a one-colour image's output, or -2 when it has several.
+long only_colour(const parsed_output &out)
+{
+    long colour = -3;
+    for (const auto &line : out.lines)
+        for (const cell &c : line)
+            for (long part : {c.upper, c.lower})
+                if (part != -1)
+                    colour = colour == -3 || colour == part ? part : -2;
+    return colour;
+}
+
 // What the output should show: the image scaled as the program scales it, every
 // pixel matched with the mode's search, read back as cells.
 std::vector<std::vector<cell>> expected_cells(const std::string &path, terminal_cells terminal,
@@ -173,5 +185,179 @@ TEST(program, every_mode_shows_the_searches_result)
             EXPECT_EQ(out.lines, expected_cells(path, terminal, c.mode, c.weight))
                 << path << " mode " << static_cast<int>(c.mode);
         }
+    }
+}
+
+TEST(program, reports_failures_with_their_status)
+{
+    std::string dir = scratch_dir();
+    std::string good = image("good.png", 1, 1, {red});
+    std::string truncated = dir + "/truncated.jpg";
+    write_file(truncated, read_file(made_by_convert("whole.jpg", "-seed 3 -size 400x300 plasma:fractal")).substr(0, 200));
+    struct {
+        const char *why;
+        std::vector<std::string> args;
+        std::string stdin_data;
+        int status;
+        std::string err;
+        std::string not_created;
+    } cases[] = {
+        {"no such input", {dir + "/missing.png"}, "", 3,
+         "couldn't open input file " + dir + "/missing.png\n", ""},
+        {"empty standard input", {}, "", 3, "couldn't open input file <stdin>\n", ""},
+        {"not an image on standard input", {}, "hello\n", 3,
+         "couldn't open input file <stdin>\n", ""},
+        {"a truncated JPEG that reads as 0 x 0", {truncated}, "", 3,
+         "couldn't open input file " + truncated + "\n", ""},
+        {"an output in a missing directory", {good, dir + "/no/out.txt"}, "", 2,
+         "couldn't open output file " + dir + "/no/out.txt\n", ""},
+        {"a bad input is reported first, and creates no output",
+         {dir + "/missing.png", dir + "/out.txt"}, "", 3,
+         "couldn't open input file " + dir + "/missing.png\n", dir + "/out.txt"},
+        {"a full device fails at the last write", {good, "/dev/full"}, "", 2,
+         "couldn't write output file /dev/full\n", ""},
+    };
+    for (const auto &c : cases) {
+        program_result result = run_on_pty(c.args, {80, 24}, c.stdin_data);
+        EXPECT_EQ(result.status, c.status) << c.why;
+        EXPECT_EQ(result.err, program + ": " + c.err) << c.why;
+        EXPECT_EQ(result.out, "") << c.why;
+        if (!c.not_created.empty()) {
+            EXPECT_FALSE(exists(c.not_created)) << c.why;
+        }
+    }
+}
+
+TEST(program, writes_a_file_for_later_display)
+{
+    std::string photo = made_by_convert("banner.png", "-size 90x30 gradient:yellow-navy");
+    std::string motd = scratch_dir() + "/motd";
+    program_result saved = run_on_pty({photo, motd}, {40, 10});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    // The terminal on standard output sets the size, also for a file.
+    EXPECT_EQ(read_file(motd), run_on_pty({photo}, {40, 10}).out);
+    EXPECT_EQ(shown(run_on_pty({photo}, {40, 10})).lines.size(), 7u);
+}
+
+TEST(program, reads_what_the_image_library_reads)
+{
+    std::string first_frame_red = made_by_convert(
+        "anim.gif", "-size 40x40 xc:red \\( -size 40x40 xc:red -fill blue -draw 'rectangle 10,10 20,20' \\) -layers optimize");
+    std::string cmyk = made_by_convert("cmyk.jpg", "-size 20x20 xc:red -colorspace CMYK");
+    std::string grey = made_by_convert("grey.png", "-size 20x20 xc:'rgb(128,128,128)'");
+    std::string cyan = image("cyan.png", 1, 1, {opaque(0, 255, 255)});
+    struct {
+        const char *why;
+        std::vector<std::string> args;
+        long colour;
+    } cases[] = {
+        {"an optimized GIF shows its first frame whole", {first_frame_red}, 196},
+        {"a named frame is that frame", {first_frame_red + "[1]"}, 21},
+        {"CMYK channels are turned into RGB", {cmyk}, 196},
+        {"a grey image", {grey}, 244},
+        {"black/white mode: cyan's luma of 201 is nearest the ramp's 198", {"-b", cyan}, 251},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(only_colour(shown(run_on_pty(c.args, {20, 10}))), c.colour) << c.why;
+}
+
+// A large JPEG is decoded at reduced size, but only when that changes nothing a
+// smaller one would show: below four times the final size it is drawn exactly as
+// from a pipe, which is never given the hint.
+TEST(program, jpeg_size_hint_keeps_small_jpegs_exact)
+{
+    for (const char *size : {"100x80", "200x150", "300x200"}) {
+        std::string path = made_by_convert(std::string("p") + size + ".jpg",
+                                           std::string("-seed 9 -size ") + size + " plasma:fractal");
+        program_result from_file = run_on_pty({path}, {80, 24});
+        program_result from_pipe = run_on_pty({}, {80, 24}, read_file(path));
+        EXPECT_EQ(from_file.status, 0) << size;
+        EXPECT_EQ(from_file.out, from_pipe.out) << size;
+    }
+    std::string large = made_by_convert("large.jpg", "-seed 9 -size 1300x1000 plasma:fractal");
+    parsed_output out = shown(run_on_pty({large}, {80, 24}));
+    EXPECT_EQ(out.lines.size(), 24u);
+    EXPECT_EQ(out.lines[0].size(), 62u);
+}
+
+namespace {
+
+std::string usage(const std::string &name)
+{
+    return "Usage: " + name + R"( [ options ] [ infile ] [ outfile ]
+
+Convert bitmap images to 256 color block elements suitable for display in xterm
+and similar terminal emulators.
+
+Options:
+  -h, --help                  display this message
+  -m, --margin [width]        add a margin to the left of the image
+  -b, --bw                    display image in black/white mode
+  -p, --perceptive            use the CIE94 color difference formula for color
+                              conversion instead of simple RGB linear distance
+  -w, --chroma-weight [mult]  weighting for chroma in --perceptive and --yiq
+                              modes (default: 1)
+  -y, --yiq                   use linear distance in the YIQ color space
+                              instead of RGB for color conversion
+
+If the output file name is omitted the image is written to stdout. If both the
+input file name and the output file name are missing, cellpaint will act as a
+filter.
+
+Examples:
+  cellpaint -yw 2 image.png   display a bitmap image on the terminal using the
+                              YIQ color space for conversion with weighted
+                              chroma
+  cellpaint banner.png motd   save a bitmap image as a text file to display
+                              later
+)";
+}
+
+}  // namespace
+
+TEST(program, help_and_usage_errors)
+{
+    const std::string text = usage(program);
+    // An image on standard input shows that the run never started.
+    std::string photo = read_file(image("in.png", 2, 2, {red, red, red, red}));
+    struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // before the usage text
+    } cases[] = {
+        {{"-h"}, 0, ""},
+        {{"--help", "-x"}, 0, ""},  // the scan stops at help
+        {{"-b", "-h", "a", "b", "c"}, 0, ""},
+        {{"-wy", "2"}, 1, ""},  // a value letter must end its group
+        {{"-m5"}, 1, ""},
+        {{"-m"}, 1, ""},
+        {{"-w"}, 1, ""},
+        {{"-m", "abc"}, 1, ""},
+        {{"-w", "x1"}, 1, ""},
+        {{"-x"}, 1, program + ": unrecognised option -x\n"},
+        {{"-bx"}, 1, program + ": unrecognised option -x\n"},
+        {{"--"}, 1, program + ": unrecognised long option --\n"},
+        {{"--margin=3"}, 1, program + ": unrecognised long option --margin=3\n"},
+        {{"--hel"}, 1, program + ": unrecognised long option --hel\n"},
+        {{"a", "b", "c"}, 1, ""},
+        {{"-m", "-1"}, 1, program + ": invalid margin -1\n"},
+        {{"-m", "-18446744073709551615"}, 1, program + ": invalid margin -18446744073709551615\n"},
+        {{"-m", "65536"}, 1, program + ": invalid margin 65536\n"},
+        {{"--margin", " 99999999999999999999999"}, 1,
+         program + ": invalid margin  99999999999999999999999\n"},
+        {{"-w", "nan"}, 1, program + ": invalid chroma weight nan\n"},
+        {{"-w", "-nan"}, 1, program + ": invalid chroma weight -nan\n"},
+        {{"-w", "inf"}, 1, program + ": invalid chroma weight inf\n"},
+        {{"--chroma-weight", "1e999"}, 1, program + ": invalid chroma weight 1e999\n"},
+    };
+    for (const auto &c : cases) {
+        program_result result = run_on_pipe(c.args, photo);
+        std::string shown_args;
+        for (const auto &arg : c.args)
+            shown_args += arg + " ";
+        EXPECT_EQ(result.status, c.status) << shown_args;
+        EXPECT_EQ(result.out, c.status == 0 ? text : "") << shown_args;
+        EXPECT_EQ(result.err, c.status == 0 ? "" : c.err + text) << shown_args;
     }
 }

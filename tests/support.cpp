@@ -91,7 +91,9 @@ program_result run(const std::vector<std::string> &args, const terminal_cells *s
 {
     signal(SIGPIPE, SIG_IGN);
     int in[2], err[2], out[2] = {-1, -1};
-    if (pipe(in) != 0 || pipe(err) != 0 || (!size && pipe(out) != 0))
+    // Close-on-exec, so that the program holds no stray end and sees end of input.
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
+        (!size && pipe2(out, O_CLOEXEC) != 0))
         throw std::runtime_error("pipe failed");
     program_result result;
     pid_t pid;
