@@ -110,7 +110,7 @@ static char long_option_letter(const char *name)
     static const struct {
         const char *name;
         char letter;
-    } long_options[] = {{"help", 'h'},   {"margin", 'm'}, {"bw", 'b'},
+    } long_options[] = {{"help", 'h'},       {"margin", 'm'},        {"bw", 'b'},
                         {"perceptive", 'p'}, {"chroma-weight", 'w'}, {"yiq", 'y'}};
     for (const auto &option : long_options)
         if (std::strcmp(name, option.name) == 0)
@@ -199,7 +199,7 @@ pixel_size fit_size(std::size_t width, std::size_t height, terminal_size termina
     auto w = static_cast<double>(width);
     auto h = static_cast<double>(height);
     double c = terminal.columns;
-    double p = 2.0 * terminal.lines;  // two pixel rows to a text line
+    double p = 2.0 * terminal.lines; // two pixel rows to a text line
     if (w / h < c / p)
         return {to_dimension(std::floor(p * w / h)), to_dimension(p)};
     return {to_dimension(c), to_dimension(std::floor(h * c / w))};
@@ -207,8 +207,7 @@ pixel_size fit_size(std::size_t width, std::size_t height, terminal_size termina
 
 void fit_to_terminal(MagickWand *wand, terminal_size terminal)
 {
-    pixel_size size =
-        fit_size(MagickGetImageWidth(wand), MagickGetImageHeight(wand), terminal);
+    pixel_size size = fit_size(MagickGetImageWidth(wand), MagickGetImageHeight(wand), terminal);
     resize_image(wand, size.width, size.height, LanczosFilter);
 }
 
@@ -216,7 +215,8 @@ void fit_to_terminal(MagickWand *wand, terminal_size terminal)
 
 static bool is_regular_file(const std::string &name)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -253,10 +253,8 @@ static bool is_rgb_or_grey(ColorspaceType space)
     case GRAYColorspace:
     case LinearGRAYColorspace:
     case TransparentColorspace:
-    case UndefinedColorspace:
-        return true;
-    default:
-        return false;
+    case UndefinedColorspace: return true;
+    default: return false;
     }
 }
 
@@ -291,8 +289,8 @@ static bool allocate_rows(row_buffers &rows, std::size_t width)
 }
 
 static void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
-                       std::size_t upper_count, const unsigned long *lower,
-                       std::size_t lower_count, std::size_t width)
+                       std::size_t upper_count, const unsigned long *lower, std::size_t lower_count,
+                       std::size_t width)
 {
     for (unsigned long i = 0; i < margin; ++i)
         std::fputc(' ', output);
@@ -335,8 +333,7 @@ static bool close_output(std::FILE *output)
     return ok;
 }
 
-template <typename... Args>
-static int report(int status, const char *format, Args... args)
+template <typename... Args> static int report(int status, const char *format, Args... args)
 {
     std::fprintf(stderr, format, args...);
     return status;

@@ -18,6 +18,6 @@ inline MagickBooleanType resize_image(MagickWand *wand, std::size_t columns, std
 #ifdef CELLPAINT_MAGICK7
     return MagickResizeImage(wand, columns, rows, filter);
 #else
-    return MagickResizeImage(wand, columns, rows, filter, 1.0);  // 1.0: no extra blur
+    return MagickResizeImage(wand, columns, rows, filter, 1.0); // 1.0: no extra blur
 #endif
 }

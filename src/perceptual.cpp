@@ -86,8 +86,8 @@ bool build_perceptual_table()
     bool lab = matching_mode == match_mode::perceptive;
     for (unsigned long c = first_palette_colour; c < palette_size; ++c) {
         rgb_triple p = palette_rgb(c);
-        perceptual_table[c] = lab ? lab_from_srgb(p.red, p.green, p.blue)
-                                  : yiq_from_srgb(p.red, p.green, p.blue);
+        perceptual_table[c] =
+            lab ? lab_from_srgb(p.red, p.green, p.blue) : yiq_from_srgb(p.red, p.green, p.blue);
     }
     return true;
 }

@@ -10,7 +10,7 @@ unsigned long current_bg = 0;
 int channel_to_8bit(double value)
 {
     double scaled = value * 255;
-    if (!(scaled > 0))  // also NaN
+    if (!(scaled > 0)) // also NaN
         return 0;
     if (scaled >= 255)
         return 255;
@@ -39,12 +39,9 @@ static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, st
 std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count)
 {
     switch (matching_mode) {
-    case match_mode::perceptive:
-        return convert_pixels<nearest_cie94>(pixels, indices, count);
-    case match_mode::yiq:
-        return convert_pixels<nearest_yiq>(pixels, indices, count);
-    case match_mode::rgb:
-        break;
+    case match_mode::perceptive: return convert_pixels<nearest_cie94>(pixels, indices, count);
+    case match_mode::yiq: return convert_pixels<nearest_yiq>(pixels, indices, count);
+    case match_mode::rgb: break;
     }
     return convert_pixels<nearest_rgb>(pixels, indices, count);
 }
@@ -55,11 +52,11 @@ void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
     unsigned long bg = upper;
     unsigned long fg = current_fg;
     if (upper != lower && lower == transparent_marker) {
-        glyph = "\u2580";  // upper half block
+        glyph = "\u2580"; // upper half block
         bg = transparent_marker;
         fg = upper;
     } else if (upper != lower) {
-        glyph = "\u2584";  // lower half block
+        glyph = "\u2584"; // lower half block
         fg = lower;
     }
     if (bg != current_bg) {

@@ -6,19 +6,20 @@
 
 #include "support.h"
 
-namespace {
+namespace
+{
 
 struct weight_scope {
     explicit weight_scope(double weight) { chroma_weight = weight; }
     ~weight_scope() { chroma_weight = 1.0; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(colorspace, srgb_to_linear_switches_to_the_power_curve_after_10)
 {
     EXPECT_EQ(srgb_to_linear(0), 0.0);
-    EXPECT_EQ(srgb_to_linear(10), 10 / 255.0 / 12.92);  // linear side: exactly the quotient
+    EXPECT_EQ(srgb_to_linear(10), 10 / 255.0 / 12.92); // linear side: exactly the quotient
     EXPECT_NEAR(srgb_to_linear(11), 0.0033465358, 1e-10);
     EXPECT_EQ(srgb_to_linear(255), 1.0);
 }
@@ -32,14 +33,20 @@ TEST(colorspace, conversions_are_bit_exact)
         int red, green, blue;
         color_point lab, yiq;
     } cases[] = {
-        {100, 150, 200,
+        {100,
+         150,
+         200,
          {0x1.e40ec6aa0caf2p+5, -0x1.64beb18e04498p+1, -0x1.eee3f11e215fap+4},
          {0x1.1a9a9a9a9a9aap-1, -0x1.703ae12d5ce06p-3, 0x1.403942ae67f38p-6}},
         // 11 and 10 sit on either side of the linear/power threshold
-        {11, 10, 200,
+        {11,
+         10,
+         200,
          {0x1.920bdb9f83fc0p+4, 0x1.ff4c9757c6ce1p+5, -0x1.6136f252b7d0fp+6},
          {0x1.00acb4e60cf67p-3, -0x1.e5734852dbcbdp-3, 0x1.dc7a642446e14p-3}},
-        {255, 0, 0,
+        {255,
+         0,
+         0,
          {0x1.a9ed257a8fdd0p+5, 0x1.405eadba7b25ep+6, 0x1.0cd012bf58ffdp+6},
          {0x1.322d0e5604189p-2, 0x1.3101b003686a5p-1, 0x1.b10fd7e45803dp-3}},
     };

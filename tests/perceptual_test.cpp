@@ -8,7 +8,8 @@
 #include "palette.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 unsigned long nearest(match_mode mode, int red, int green, int blue)
 {
@@ -31,7 +32,7 @@ std::vector<rgb_triple> sample_colours()
     return colours;
 }
 
-}  // namespace
+} // namespace
 
 TEST(perceptual, searches_pick_the_expected_palette_colours)
 {
@@ -40,15 +41,19 @@ TEST(perceptual, searches_pick_the_expected_palette_colours)
         int red, green, blue;
         unsigned long expected;
     } cases[] = {
-        {match_mode::perceptive, 255, 0, 0, 196},   {match_mode::yiq, 255, 0, 0, 196},
-        {match_mode::perceptive, 0, 0, 255, 21},    {match_mode::yiq, 0, 0, 255, 21},
-        {match_mode::perceptive, 128, 128, 128, 244}, {match_mode::yiq, 128, 128, 128, 244},
-        {match_mode::perceptive, 100, 150, 200, 67}, {match_mode::yiq, 100, 150, 200, 68},
+        {match_mode::perceptive, 255, 0, 0, 196},
+        {match_mode::yiq, 255, 0, 0, 196},
+        {match_mode::perceptive, 0, 0, 255, 21},
+        {match_mode::yiq, 0, 0, 255, 21},
+        {match_mode::perceptive, 128, 128, 128, 244},
+        {match_mode::yiq, 128, 128, 128, 244},
+        {match_mode::perceptive, 100, 150, 200, 67},
+        {match_mode::yiq, 100, 150, 200, 68},
         // greys: the dH radicand of nearly parallel chroma is a rounding residue
         {match_mode::perceptive, 254, 254, 254, 231},
         {match_mode::perceptive, 1, 1, 1, 16},
         {match_mode::perceptive, 90, 90, 90, 240},
-        {match_mode::yiq, 4, 4, 4, 16},  // as far from 16 as from 232: the lower index wins
+        {match_mode::yiq, 4, 4, 4, 16}, // as far from 16 as from 232: the lower index wins
     };
     for (const auto &c : cases) {
         palette_scope scope(c.mode);

@@ -13,7 +13,8 @@
 #include "render.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 const rgba red = opaque(255, 0, 0), blue = opaque(0, 0, 255), green = opaque(0, 255, 0);
 
@@ -34,7 +35,8 @@ std::string made_by_convert(const std::string &name, const std::string &argument
 
 bool exists(const std::string &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -105,7 +107,7 @@ parsed_output shown(const program_result &result, unsigned margin = 0)
 
 const std::string program = CELLPAINT_BINARY;
 
-}  // namespace
+} // namespace
 
 TEST(program, draws_tiny_images_byte_for_byte)
 {
@@ -117,7 +119,9 @@ TEST(program, draws_tiny_images_byte_for_byte)
         terminal_cells terminal;
         std::string expected;
     } cases[] = {
-        {"odd height, transparent right end", {example}, {2, 2},
+        {"odd height, transparent right end",
+         {example},
+         {2, 2},
          "\033[48;5;196m\033[38;5;21m\u2584\033[49m\033[38;5;196m\u2584\n\u2580\033[39m\n"},
         {"nothing opaque", {clear_row}, {2, 1}, "\033[49m \033[39m\n"},
         {"with a margin", {"-m", "2", clear_row}, {2, 1}, "  \033[49m \033[39m\n"},
@@ -138,7 +142,7 @@ TEST(program, fits_the_image_to_the_terminal)
     struct {
         const char *why;
         std::string path;
-        terminal_cells terminal;  // 0 x 0: the terminal reports no size
+        terminal_cells terminal; // 0 x 0: the terminal reports no size
         std::size_t lines, widest;
     } cases[] = {
         {"the height binds", photo, {80, 24}, 24, 64},
@@ -164,7 +168,8 @@ TEST(program, every_mode_shows_the_searches_result)
 {
     std::string photo = made_by_convert("plasma.png", "-seed 7 -size 300x200 plasma:fractal");
     std::string alpha = made_by_convert(
-        "alpha.png", "-size 120x120 radial-gradient:white-none -fill none -draw 'rectangle 0,0 30,30'");
+        "alpha.png",
+        "-size 120x120 radial-gradient:white-none -fill none -draw 'rectangle 0,0 30,30'");
     terminal_cells terminal{60, 20};
     struct {
         std::vector<std::string> options;
@@ -193,7 +198,9 @@ TEST(program, reports_failures_with_their_status)
     std::string dir = scratch_dir();
     std::string good = image("good.png", 1, 1, {red});
     std::string truncated = dir + "/truncated.jpg";
-    write_file(truncated, read_file(made_by_convert("whole.jpg", "-seed 3 -size 400x300 plasma:fractal")).substr(0, 200));
+    write_file(truncated,
+               read_file(made_by_convert("whole.jpg", "-seed 3 -size 400x300 plasma:fractal"))
+                   .substr(0, 200));
     struct {
         const char *why;
         std::vector<std::string> args;
@@ -202,20 +209,43 @@ TEST(program, reports_failures_with_their_status)
         std::string err;
         std::string not_created;
     } cases[] = {
-        {"no such input", {dir + "/missing.png"}, "", 3,
-         "couldn't open input file " + dir + "/missing.png\n", ""},
+        {"no such input",
+         {dir + "/missing.png"},
+         "",
+         3,
+         "couldn't open input file " + dir + "/missing.png\n",
+         ""},
         {"empty standard input", {}, "", 3, "couldn't open input file <stdin>\n", ""},
-        {"not an image on standard input", {}, "hello\n", 3,
-         "couldn't open input file <stdin>\n", ""},
-        {"a truncated JPEG that reads as 0 x 0", {truncated}, "", 3,
-         "couldn't open input file " + truncated + "\n", ""},
-        {"an output in a missing directory", {good, dir + "/no/out.txt"}, "", 2,
-         "couldn't open output file " + dir + "/no/out.txt\n", ""},
+        {"not an image on standard input",
+         {},
+         "hello\n",
+         3,
+         "couldn't open input file <stdin>\n",
+         ""},
+        {"a truncated JPEG that reads as 0 x 0",
+         {truncated},
+         "",
+         3,
+         "couldn't open input file " + truncated + "\n",
+         ""},
+        {"an output in a missing directory",
+         {good, dir + "/no/out.txt"},
+         "",
+         2,
+         "couldn't open output file " + dir + "/no/out.txt\n",
+         ""},
         {"a bad input is reported first, and creates no output",
-         {dir + "/missing.png", dir + "/out.txt"}, "", 3,
-         "couldn't open input file " + dir + "/missing.png\n", dir + "/out.txt"},
-        {"a full device fails at the last write", {good, "/dev/full"}, "", 2,
-         "couldn't write output file /dev/full\n", ""},
+         {dir + "/missing.png", dir + "/out.txt"},
+         "",
+         3,
+         "couldn't open input file " + dir + "/missing.png\n",
+         dir + "/out.txt"},
+        {"a full device fails at the last write",
+         {good, "/dev/full"},
+         "",
+         2,
+         "couldn't write output file /dev/full\n",
+         ""},
     };
     for (const auto &c : cases) {
         program_result result = run_on_pty(c.args, {80, 24}, c.stdin_data);
@@ -242,8 +272,9 @@ TEST(program, writes_a_file_for_later_display)
 
 TEST(program, reads_what_the_image_library_reads)
 {
-    std::string first_frame_red = made_by_convert(
-        "anim.gif", "-size 40x40 xc:red \\( -size 40x40 xc:red -fill blue -draw 'rectangle 10,10 20,20' \\) -layers optimize");
+    std::string first_frame_red =
+        made_by_convert("anim.gif", "-size 40x40 xc:red \\( -size 40x40 xc:red -fill blue -draw "
+                                    "'rectangle 10,10 20,20' \\) -layers optimize");
     std::string cmyk = made_by_convert("cmyk.jpg", "-size 20x20 xc:red -colorspace CMYK");
     std::string grey = made_by_convert("grey.png", "-size 20x20 xc:'rgb(128,128,128)'");
     std::string cyan = image("cyan.png", 1, 1, {opaque(0, 255, 255)});
@@ -268,8 +299,9 @@ TEST(program, reads_what_the_image_library_reads)
 TEST(program, jpeg_size_hint_keeps_small_jpegs_exact)
 {
     for (const char *size : {"100x80", "200x150", "300x200"}) {
-        std::string path = made_by_convert(std::string("p") + size + ".jpg",
-                                           std::string("-seed 9 -size ") + size + " plasma:fractal");
+        std::string path =
+            made_by_convert(std::string("p") + size + ".jpg",
+                            std::string("-seed 9 -size ") + size + " plasma:fractal");
         program_result from_file = run_on_pty({path}, {80, 24});
         program_result from_pipe = run_on_pty({}, {80, 24}, read_file(path));
         EXPECT_EQ(from_file.status, 0) << size;
@@ -281,7 +313,8 @@ TEST(program, jpeg_size_hint_keeps_small_jpegs_exact)
     EXPECT_EQ(out.lines[0].size(), 62u);
 }
 
-namespace {
+namespace
+{
 
 std::string usage(const std::string &name)
 {
@@ -314,7 +347,7 @@ Examples:
 )";
 }
 
-}  // namespace
+} // namespace
 
 TEST(program, help_and_usage_errors)
 {
@@ -324,12 +357,12 @@ TEST(program, help_and_usage_errors)
     struct {
         std::vector<std::string> args;
         int status;
-        std::string err;  // before the usage text
+        std::string err; // before the usage text
     } cases[] = {
         {{"-h"}, 0, ""},
-        {{"--help", "-x"}, 0, ""},  // the scan stops at help
+        {{"--help", "-x"}, 0, ""}, // the scan stops at help
         {{"-b", "-h", "a", "b", "c"}, 0, ""},
-        {{"-wy", "2"}, 1, ""},  // a value letter must end its group
+        {{"-wy", "2"}, 1, ""}, // a value letter must end its group
         {{"-m5"}, 1, ""},
         {{"-m"}, 1, ""},
         {{"-w"}, 1, ""},
@@ -344,7 +377,8 @@ TEST(program, help_and_usage_errors)
         {{"-m", "-1"}, 1, program + ": invalid margin -1\n"},
         {{"-m", "-18446744073709551615"}, 1, program + ": invalid margin -18446744073709551615\n"},
         {{"-m", "65536"}, 1, program + ": invalid margin 65536\n"},
-        {{"--margin", " 99999999999999999999999"}, 1,
+        {{"--margin", " 99999999999999999999999"},
+         1,
          program + ": invalid margin  99999999999999999999999\n"},
         {{"-w", "nan"}, 1, program + ": invalid chroma weight nan\n"},
         {{"-w", "-nan"}, 1, program + ": invalid chroma weight -nan\n"},

@@ -12,10 +12,12 @@
 #include "palette.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // Captures what the writer writes, from a fresh writer state.
-class writer : public ::testing::Test {
+class writer : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -45,7 +47,7 @@ protected:
 
 constexpr unsigned long T = transparent_marker;
 
-}  // namespace
+} // namespace
 
 TEST_F(writer, two_lines_of_cells_write_only_the_colour_changes)
 {
@@ -67,16 +69,20 @@ TEST_F(writer, state_rules)
         const char *expected;
     } cases[] = {
         {"the first cell writes its background; its foreground is the state's 0",
-         {{30, 30}}, "\033[48;5;30m "},
-        {"a repeated cell writes no sequence", {{196, 21}, {196, 21}},
+         {{30, 30}},
+         "\033[48;5;30m "},
+        {"a repeated cell writes no sequence",
+         {{196, 21}, {196, 21}},
          "\033[48;5;196m\033[38;5;21m\u2584\u2584"},
-        {"a space keeps the foreground in force", {{196, 21}, {50, 50}, {50, 21}},
+        {"a space keeps the foreground in force",
+         {{196, 21}, {50, 50}, {50, 21}},
          "\033[48;5;196m\033[38;5;21m\u2584\033[48;5;50m \u2584"},
-        {"two transparent pixels are a space on the default background", {{T, T}},
-         "\033[49m "},
-        {"foreground 0 is the default foreground", {{196, 21}, {196, 0}},
+        {"two transparent pixels are a space on the default background", {{T, T}}, "\033[49m "},
+        {"foreground 0 is the default foreground",
+         {{196, 21}, {196, 0}},
          "\033[48;5;196m\033[38;5;21m\u2584\033[39m\u2584"},
-        {"background 0 is written as a colour", {{196, 21}, {0, 0}},
+        {"background 0 is written as a colour",
+         {{196, 21}, {0, 0}},
          "\033[48;5;196m\033[38;5;21m\u2584\033[48;5;0m "},
     };
     for (const auto &c : cases) {
@@ -95,9 +101,9 @@ TEST_F(writer, state_rules)
 TEST_F(writer, line_endings_reset_the_background_only)
 {
     cell(196, 21);
-    end_line(stream);  // coloured background: reset it
+    end_line(stream); // coloured background: reset it
     cell(T, 21);
-    end_line(stream);  // already default: a bare newline
+    end_line(stream); // already default: a bare newline
     cell(21, 21);
     end_image(stream);
     EXPECT_EQ(text(), "\033[48;5;196m\033[38;5;21m\u2584\033[49m\n"
@@ -112,14 +118,16 @@ TEST(channels, values_are_clamped_and_truncated)
         double value;
         int expected;
     } cases[] = {
-        {-0.1, 0}, {0.0, 0}, {0.5, 127}, {std::nextafter(1.0, 0.0), 254}, {1.0, 255},
-        {1.2, 255}, {std::nan(""), 0}, {inf, 255}, {-inf, 0}, {100.0 / 255, 100},
+        {-0.1, 0},  {0.0, 0},           {0.5, 127},        {std::nextafter(1.0, 0.0), 254},
+        {1.0, 255}, {1.2, 255},         {std::nan(""), 0}, {inf, 255},
+        {-inf, 0},  {100.0 / 255, 100},
     };
     for (const auto &c : cases)
         EXPECT_EQ(channel_to_8bit(c.value), c.expected) << c.value;
 }
 
-namespace {
+namespace
+{
 
 struct pixel_row {
     std::vector<PixelWand *> wands;
@@ -142,7 +150,7 @@ struct pixel_row {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(convert_row, drawn_width_stops_after_the_last_opaque_pixel)
 {
@@ -163,17 +171,16 @@ TEST(convert_row, drawn_width_stops_after_the_last_opaque_pixel)
     for (const auto &c : cases) {
         pixel_row row(c.pixels);
         std::vector<unsigned long> indices(c.pixels.size(), 99);
-        EXPECT_EQ(convert_row(row.wands.data(), indices.data(), c.pixels.size()), c.width)
-            << c.why;
+        EXPECT_EQ(convert_row(row.wands.data(), indices.data(), c.pixels.size()), c.width) << c.why;
         EXPECT_EQ(indices, c.indices) << c.why;
     }
 }
 
 TEST(convert_row, uses_the_search_of_the_mode)
 {
-    for (auto [mode, expected] : {std::pair{match_mode::rgb, 68UL},
-                                  std::pair{match_mode::perceptive, 67UL},
-                                  std::pair{match_mode::yiq, 68UL}}) {
+    for (auto [mode, expected] :
+         {std::pair{match_mode::rgb, 68UL}, std::pair{match_mode::perceptive, 67UL},
+          std::pair{match_mode::yiq, 68UL}}) {
         palette_scope scope(mode);
         pixel_row row({opaque(100, 150, 200)});
         unsigned long index = 0;

@@ -22,7 +22,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 [[noreturn]] void exec_program(const std::vector<std::string> &args, int stdin_fd, int stderr_fd)
 {
@@ -60,7 +61,7 @@ void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, prog
             ssize_t n = read(*read_fds[i], buffer, sizeof buffer);
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {  // EOF, or EIO on the pty once the program has gone
+            } else { // EOF, or EIO on the pty once the program has gone
                 close(*read_fds[i]);
                 *read_fds[i] = -1;
             }
@@ -125,7 +126,7 @@ program_result run(const std::vector<std::string> &args, const terminal_cells *s
     return result;
 }
 
-}  // namespace
+} // namespace
 
 program_result run_on_pty(const std::vector<std::string> &args, terminal_cells size,
                           const std::string &stdin_data)
@@ -184,7 +185,8 @@ void write_file(const std::string &path, const std::string &bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-namespace {
+namespace
+{
 
 struct cell_reader {
     const std::string &bytes;
@@ -267,7 +269,7 @@ struct cell_reader {
     }
 };
 
-}  // namespace
+} // namespace
 
 parsed_output parse_cells(const std::string &bytes, unsigned margin)
 {

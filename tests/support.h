@@ -10,7 +10,7 @@
 #include "settings.h"
 
 struct program_result {
-    int status = -1;  // exit status, or 128 + signal
+    int status = -1; // exit status, or 128 + signal
     std::string out, err;
 };
 
@@ -29,7 +29,10 @@ program_result run_on_pipe(const std::vector<std::string> &args,
 struct rgba {
     std::uint8_t r, g, b, a;
 };
-constexpr rgba opaque(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {r, g, b, 255}; }
+constexpr rgba opaque(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    return {r, g, b, 255};
+}
 constexpr rgba clear{0, 0, 0, 0};
 
 // A fresh directory for the running test, removed at exit.
@@ -52,7 +55,7 @@ struct cell {
 };
 struct parsed_output {
     std::vector<std::vector<cell>> lines;
-    bool well_formed = true;  // every line ends on the default background
+    bool well_formed = true; // every line ends on the default background
     std::string problem;
 };
 // Each line must start with margin spaces.
