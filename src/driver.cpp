@@ -58,12 +58,6 @@ void show_usage(int status, const char *program)
     std::exit(status);
 }
 
-[[noreturn]] static void usage_error(const char *program, const char *format, const char *what)
-{
-    std::fprintf(stderr, format, program, what);
-    show_usage(status_usage, program);
-}
-
 // The widest terminal a size query can report; a wider margin only floods the output.
 constexpr unsigned long widest_margin = 65535;
 
@@ -72,36 +66,6 @@ static bool is_negative_number(const char *value)
     while (std::isspace(static_cast<unsigned char>(*value)))
         ++value;
     return *value == '-';
-}
-
-// Reads a value as "%lu" / "%lf" do: leading white space skipped, a trailing rest
-// ignored, an empty value leaves the setting as it was.
-static void read_margin(const char *program, const char *value, unsigned long &margin)
-{
-    unsigned long number = 0;
-    int items = std::sscanf(value, "%lu", &number);
-    if (items == 0)
-        show_usage(status_usage, program);
-    if (items == EOF)
-        return;
-    // "%lu" wraps a negative number around to a huge one: "-0" is the only harmless one.
-    if (number > widest_margin || (is_negative_number(value) && number != 0))
-        usage_error(program, "%s: invalid margin %s\n", value);
-    margin = number;
-}
-
-static void read_chroma_weight(const char *program, const char *value, double &weight)
-{
-    double number = 0;
-    int items = std::sscanf(value, "%lf", &number);
-    if (items == 0)
-        show_usage(status_usage, program);
-    if (items == EOF)
-        return;
-    // NaN or infinity would make every distance useless and every pixel index 0.
-    if (!std::isfinite(number))
-        usage_error(program, "%s: invalid chroma weight %s\n", value);
-    weight = number;
 }
 
 // The short letter a long option stands for, or 0 for an unknown name.
@@ -118,63 +82,146 @@ static char long_option_letter(const char *name)
     return 0;
 }
 
-// Applies one option letter; gives the index of the last argument it consumed.
-static int apply_option(char letter, int argc, char **argv, int index, run_settings &settings)
+namespace
 {
-    const char *program = argv[0];
-    switch (letter) {
-    case 'b': settings.black_white = true; return index;
-    case 'p': settings.mode = match_mode::perceptive; return index;
-    case 'y': settings.mode = match_mode::yiq; return index;
-    case 'h': show_usage(status_ok, program);
-    case 'm':
-    case 'w':
-        if (index + 1 >= argc)
-            show_usage(status_usage, program);
-        if (letter == 'm')
-            read_margin(program, argv[index + 1], settings.margin);
-        else
-            read_chroma_weight(program, argv[index + 1], settings.chroma_weight);
-        return index + 1;
-    }
-    char name[2] = {letter, '\0'};
-    usage_error(program, "%s: unrecognised option -%s\n", name);
-}
 
-run_settings parse_command_line(int argc, char **argv)
-{
-    run_settings settings;
-    int names = 0;
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (arg[0] != '-') {
-            if (names == 0)
-                settings.input_name = arg;
-            else if (names == 1)
-                settings.output_name = arg;
-            else
-                show_usage(status_usage, argv[0]);
-            ++names;
-            continue;
+// One left-to-right pass over the arguments. Each step gives false when the scan
+// ends early, with help or a usage error in the result.
+struct scanner {
+    int argc;
+    char **argv;
+    int index;  // the argument being read
+    command_line result;
+
+    bool stop(int status, const char *format = nullptr, const char *what = nullptr)
+    {
+        result.status = status;
+        if (format) {
+            int length = std::snprintf(nullptr, 0, format, argv[0], what);
+            result.message.resize(static_cast<std::size_t>(length) + 1);
+            std::snprintf(&result.message[0], result.message.size(), format, argv[0], what);
+            result.message.pop_back();
         }
-        // An option group; a lone "-" is an empty one.
-        int current = i;
-        for (const char *p = arg + 1; *p; ++p) {
+        return false;
+    }
+
+    // Reads a value as "%lu" / "%lf" do: leading white space skipped, a trailing rest
+    // ignored; an empty value converts nothing but is no error, and changes nothing.
+    bool read_margin(const char *value)
+    {
+        unsigned long number = 0;
+        int items = std::sscanf(value, "%lu", &number);
+        if (items == 0)
+            return stop(status_usage);
+        // "%lu" wraps a negative number around to a huge one; "-0" is harmless.
+        if (items == 1 && (number > widest_margin || (is_negative_number(value) && number != 0)))
+            return stop(status_usage, "%s: invalid margin %s\n", value);
+        if (items == 1)
+            result.settings.margin = number;
+        return true;
+    }
+
+    bool read_chroma_weight(const char *value)
+    {
+        double number = 0;
+        int items = std::sscanf(value, "%lf", &number);
+        if (items == 0)
+            return stop(status_usage);
+        // NaN or infinity would make every distance useless and every pixel index 0.
+        if (items == 1 && !std::isfinite(number))
+            return stop(status_usage, "%s: invalid chroma weight %s\n", value);
+        if (items == 1)
+            result.settings.chroma_weight = number;
+        return true;
+    }
+
+    // The value is always the next argument, whatever it starts with.
+    bool value_option(char letter)
+    {
+        if (index + 1 >= argc)
+            return stop(status_usage);
+        const char *value = argv[++index];
+        return letter == 'm' ? read_margin(value) : read_chroma_weight(value);
+    }
+
+    bool option(char letter)
+    {
+        run_settings &settings = result.settings;
+        switch (letter) {
+        case 'b': settings.black_white = true; return true;
+        case 'p': settings.mode = match_mode::perceptive; return true;
+        case 'y': settings.mode = match_mode::yiq; return true;
+        case 'h': return stop(status_ok);
+        case 'm':
+        case 'w': return value_option(letter);
+        }
+        char name[2] = {letter, '\0'};
+        return stop(status_usage, "%s: unrecognised option -%s\n", name);
+    }
+
+    // The letters after the '-'; a lone "-" is an empty group.
+    bool group(const char *letters)
+    {
+        int group_index = index;
+        for (const char *p = letters; *p; ++p) {
             if (*p == '-') {
                 // A long option takes the rest of the argument, so "-b-yiq" works.
                 char letter = long_option_letter(p + 1);
                 if (letter == 0)
-                    usage_error(argv[0], "%s: unrecognised long option --%s\n", p + 1);
-                i = apply_option(letter, argc, argv, current, settings);
-                break;
+                    return stop(status_usage, "%s: unrecognised long option --%s\n", p + 1);
+                return option(letter);
             }
-            // A value is the next argument, so its letter must end the group.
+            // Its value is the next argument, so a value letter must end the group.
             if ((*p == 'm' || *p == 'w') && p[1] != '\0')
-                show_usage(status_usage, argv[0]);
-            i = apply_option(*p, argc, argv, current, settings);
+                return stop(status_usage);
+            if (!option(*p))
+                return false;
+            if (index != group_index)
+                return true;
+        }
+        return true;
+    }
+
+    bool name(const char *arg, int &names)
+    {
+        if (names == 0)
+            result.settings.input_name = arg;
+        else if (names == 1)
+            result.settings.output_name = arg;
+        else
+            return stop(status_usage);
+        ++names;
+        return true;
+    }
+
+    void scan()
+    {
+        int names = 0;
+        for (index = 1; index < argc; ++index) {
+            const char *arg = argv[index];
+            if (!(arg[0] == '-' ? group(arg + 1) : name(arg, names)))
+                return;
         }
     }
-    return settings;
+};
+
+}  // namespace
+
+command_line scan_arguments(int argc, char **argv)
+{
+    scanner scan{argc, argv, 1, {}};
+    scan.scan();
+    return scan.result;
+}
+
+run_settings parse_command_line(int argc, char **argv)
+{
+    command_line line = scan_arguments(argc, argv);
+    if (line.status == status_usage)
+        std::fputs(line.message.c_str(), stderr);
+    if (line.status >= 0)
+        show_usage(line.status, argv[0]);
+    return line.settings;
 }
 
 // ---- geometry ----
@@ -199,7 +246,7 @@ pixel_size fit_size(std::size_t width, std::size_t height, terminal_size termina
     auto w = static_cast<double>(width);
     auto h = static_cast<double>(height);
     double c = terminal.columns;
-    double p = 2.0 * terminal.lines; // two pixel rows to a text line
+    double p = 2.0 * terminal.lines;  // two pixel rows to a text line
     if (w / h < c / p)
         return {to_dimension(std::floor(p * w / h)), to_dimension(p)};
     return {to_dimension(c), to_dimension(std::floor(h * c / w))};
@@ -213,34 +260,48 @@ void fit_to_terminal(MagickWand *wand, terminal_size terminal)
 
 // ---- the run ----
 
-static bool is_regular_file(const std::string &name)
+// The decoder may scale a JPEG down by a power of two while it stays at least twice the
+// final size. Only for a JPEG at least that large: a smaller one the hint enlarges.
+static void hint_jpeg_size(MagickWand *wand, MagickWand *ping, const char *format,
+                           terminal_size terminal)
+{
+    std::size_t min_width = 2 * std::size_t{terminal.columns};
+    std::size_t min_height = 4 * std::size_t{terminal.lines};
+    if (format && std::strcmp(format, "JPEG") == 0 && MagickGetImageWidth(ping) >= min_width &&
+        MagickGetImageHeight(ping) >= min_height) {
+        std::string hint = std::to_string(min_width) + "x" + std::to_string(min_height);
+        MagickSetOption(wand, "jpeg:size", hint.c_str());
+    }
+}
+
+// A header-only look at a named input before it is read. Standard input and existing
+// pipes or devices are never looked at: they can be read only once.
+static bool inspect_input(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
     struct stat info {
     };
-    return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// Lets the JPEG decoder scale a large photo down by a power of two while it stays at
-// least twice the final size. Only for a JPEG at least that large: on a smaller one the
-// hint makes the decoder enlarge it. Standard input and pipes are never pinged, since
-// a pipe can be read only once.
-static void hint_jpeg_size(MagickWand *wand, const std::string &name, terminal_size terminal)
-{
-    if (name == "-" || !is_regular_file(name))
-        return;
-    std::size_t min_width = 2 * std::size_t{terminal.columns};
-    std::size_t min_height = 4 * std::size_t{terminal.lines};
+    bool exists = stat(name.c_str(), &info) == 0;
+    if (name == "-" || (exists && !S_ISREG(info.st_mode)))
+        return true;
+    bool accepted = true;
     MagickWand *ping = NewMagickWand();
     if (MagickPingImage(ping, name.c_str()) == MagickTrue) {
         char *format = MagickGetImageFormat(ping);
-        if (format && std::strcmp(format, "JPEG") == 0 && MagickGetImageWidth(ping) >= min_width &&
-            MagickGetImageHeight(ping) >= min_height) {
-            std::string hint = std::to_string(min_width) + "x" + std::to_string(min_height);
-            MagickSetOption(wand, "jpeg:size", hint.c_str());
-        }
+        accepted = !is_refused_format(format);
+        if (accepted && exists)
+            hint_jpeg_size(wand, ping, format, terminal);
         MagickRelinquishMemory(format);
     }
     DestroyMagickWand(ping);
+    return accepted;
+}
+
+static bool has_refused_format(MagickWand *wand)
+{
+    char *format = MagickGetImageFormat(wand);
+    bool refused = is_refused_format(format);
+    MagickRelinquishMemory(format);
+    return refused;
 }
 
 // Colourspaces whose channels already are red, green and blue, or grey.
@@ -261,14 +322,17 @@ static bool is_rgb_or_grey(ColorspaceType space)
 // Reads the image and leaves its first frame current, in RGB or grey channels.
 static bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
-    hint_jpeg_size(wand, name, terminal);
-    if (MagickReadImage(wand, name.c_str()) == MagickFalse)
+    if (names_refused_reader(name) || !inspect_input(wand, name, terminal) ||
+        MagickReadImage(wand, name.c_str()) == MagickFalse)
         return false;
     // After a read the current image is the last frame; an optimized GIF's last frame
     // is only the rectangle that changed.
     MagickSetFirstIterator(wand);
     // A truncated file can be read "successfully" as 0 x 0, which cannot be walked.
     if (MagickGetImageWidth(wand) == 0 || MagickGetImageHeight(wand) == 0)
+        return false;
+    // A pipe cannot be looked at before it is read.
+    if (has_refused_format(wand))
         return false;
     if (!is_rgb_or_grey(MagickGetImageColorspace(wand)))
         MagickTransformImageColorspace(wand, sRGBColorspace);
@@ -378,14 +442,19 @@ static int write_image(PixelIterator *iterator, std::size_t width, const run_set
     return status;
 }
 
-static int show_image(MagickWand *wand, const run_settings &settings, const char *program)
+static const char *input_label(const std::string &name)
+{
+    return name == "-" ? "<stdin>" : name.c_str();
+}
+
+static int read_and_draw(MagickWand *wand, const run_settings &settings, const char *program)
 {
     const std::string &name = settings.input_name;
     // Asked before the read: the JPEG size hint depends on it.
     terminal_size terminal = query_terminal_size();
     if (!read_image(wand, name, terminal))
         return report(status_input_failed, "%s: couldn't open input file %s\n", program,
-                      name == "-" ? "<stdin>" : name.c_str());
+                      input_label(name));
     if (settings.black_white)
         MagickTransformImageColorspace(wand, GRAYColorspace);
     fit_to_terminal(wand, terminal);
@@ -397,12 +466,19 @@ static int show_image(MagickWand *wand, const run_settings &settings, const char
     return status;
 }
 
-int run_image(const run_settings &settings, const char *program)
+int show_image(const run_settings &settings, const char *program)
 {
-    MagickWandGenesis();
-    std::atexit(MagickWandTerminus);
     MagickWand *wand = NewMagickWand();
-    int status = show_image(wand, settings, program);
+    int status = read_and_draw(wand, settings, program);
     DestroyMagickWand(wand);
     return status;
+}
+
+int run_image(const run_settings &settings, const char *program)
+{
+    // Without its policy and limits the library is not let near the input.
+    if (!start_image_library())
+        return report(status_input_failed, "%s: couldn't open input file %s\n", program,
+                      input_label(settings.input_name));
+    return show_image(settings, program);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "magick.h"
 #include "settings.h"
@@ -24,6 +25,13 @@ struct pixel_size {
     std::size_t width, height;
 };
 
+// What the command line asks for: a run with these settings, help, or a usage error.
+struct command_line {
+    run_settings settings;
+    int status = -1;      // -1: run; status_ok: help; status_usage: a usage error
+    std::string message;  // written before the usage text of a usage error
+};
+command_line scan_arguments(int argc, char **argv);
 // Help and usage errors end the process here, before the image library is touched.
 run_settings parse_command_line(int argc, char **argv);
 [[noreturn]] void show_usage(int status, const char *program);
@@ -35,4 +43,7 @@ terminal_size query_terminal_size();
 pixel_size fit_size(std::size_t width, std::size_t height, terminal_size terminal);
 void fit_to_terminal(MagickWand *wand, terminal_size terminal);
 
+// The whole run: sets up the image library, then shows the image.
 int run_image(const run_settings &settings, const char *program);
+// Reads, scales and writes the image, once the library is set up.
+int show_image(const run_settings &settings, const char *program);

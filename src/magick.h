@@ -1,8 +1,10 @@
-// The one place that knows which ImageMagick the program is built against:
-// the header's path, the resize call and the filter type's name differ between 6 and 7.
+// The one place that knows the image library: which ImageMagick the program is built
+// against (the header's path, the resize call and the filter type's name differ between
+// 6 and 7), and how it is set up before it sees untrusted input.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #ifdef CELLPAINT_MAGICK7
 #include <MagickWand/MagickWand.h>
@@ -18,6 +20,14 @@ inline MagickBooleanType resize_image(MagickWand *wand, std::size_t columns, std
 #ifdef CELLPAINT_MAGICK7
     return MagickResizeImage(wand, columns, rows, filter);
 #else
-    return MagickResizeImage(wand, columns, rows, filter, 1.0); // 1.0: no extra blur
+    return MagickResizeImage(wand, columns, rows, filter, 1.0);  // 1.0: no extra blur
 #endif
 }
+
+// Initialises the library (shut down at exit), refuses its non-bitmap readers and
+// tightens its resource limits; false when any of that did not take.
+bool start_image_library();
+
+// Formats and explicit "format:" prefixes that are not bitmap images.
+bool is_refused_format(const char *format);
+bool names_refused_reader(const std::string &name);

@@ -19,7 +19,7 @@ extern const std::uint8_t cube_levels[6];
 // Indexed directly by palette index; entries 0-15 are never filled or read.
 extern rgb_triple *rgb_table;
 
-rgb_triple palette_rgb(unsigned long index); // index 16-255
+rgb_triple palette_rgb(unsigned long index);  // index 16-255
 unsigned long nearest_rgb(int red, int green, int blue);
 
 // Builds the table of the process-wide matching mode; false when out of memory.

@@ -10,7 +10,7 @@ unsigned long current_bg = 0;
 int channel_to_8bit(double value)
 {
     double scaled = value * 255;
-    if (!(scaled > 0)) // also NaN
+    if (!(scaled > 0))  // also NaN
         return 0;
     if (scaled >= 255)
         return 255;
@@ -52,11 +52,11 @@ void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
     unsigned long bg = upper;
     unsigned long fg = current_fg;
     if (upper != lower && lower == transparent_marker) {
-        glyph = "\u2580"; // upper half block
+        glyph = "\u2580";  // upper half block
         bg = transparent_marker;
         fg = upper;
     } else if (upper != lower) {
-        glyph = "\u2584"; // lower half block
+        glyph = "\u2584";  // lower half block
         fg = lower;
     }
     if (bg != current_bg) {

@@ -20,5 +20,5 @@ int channel_to_8bit(double value);
 std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count);
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower);
-void end_line(std::FILE *output);  // a line that another one follows
-void end_image(std::FILE *output); // the last line: leaves the terminal's default colours
+void end_line(std::FILE *output);   // a line that another one follows
+void end_image(std::FILE *output);  // the last line: leaves the terminal's default colours

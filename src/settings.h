@@ -10,10 +10,10 @@ enum class match_mode { rgb = 0, perceptive = 1, yiq = 2 };
 struct run_settings {
     match_mode mode = match_mode::rgb;
     double chroma_weight = 1.0;
-    unsigned long margin = 0; // spaces before every text line
+    unsigned long margin = 0;  // spaces before every text line
     bool black_white = false;
-    std::string input_name = "-"; // "-" is standard input
-    std::string output_name;      // empty: standard output
+    std::string input_name = "-";  // "-" is standard input
+    std::string output_name;       // empty: standard output
 };
 
 // Written only from the command line's result, before any table is built.

@@ -14,12 +14,12 @@ struct weight_scope {
     ~weight_scope() { chroma_weight = 1.0; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(colorspace, srgb_to_linear_switches_to_the_power_curve_after_10)
 {
     EXPECT_EQ(srgb_to_linear(0), 0.0);
-    EXPECT_EQ(srgb_to_linear(10), 10 / 255.0 / 12.92); // linear side: exactly the quotient
+    EXPECT_EQ(srgb_to_linear(10), 10 / 255.0 / 12.92);  // linear side: exactly the quotient
     EXPECT_NEAR(srgb_to_linear(11), 0.0033465358, 1e-10);
     EXPECT_EQ(srgb_to_linear(255), 1.0);
 }

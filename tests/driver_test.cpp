@@ -41,7 +41,7 @@ run_settings parse(std::vector<std::string> args)
     return parse_command_line(static_cast<int>(args.size()), argv.data());
 }
 
-} // namespace
+}  // namespace
 
 TEST(command_line, valid_arguments_give_these_settings)
 {
@@ -55,13 +55,13 @@ TEST(command_line, valid_arguments_give_these_settings)
     } cases[] = {
         {{}, match_mode::rgb, 1, 0, false, "-", ""},
         {{"-yw", "2", "image.png"}, match_mode::yiq, 2, 0, false, "image.png", ""},
-        {{"-py"}, match_mode::yiq, 1, 0, false, "-", ""}, // the last mode letter wins
+        {{"-py"}, match_mode::yiq, 1, 0, false, "-", ""},  // the last mode letter wins
         {{"-yp"}, match_mode::perceptive, 1, 0, false, "-", ""},
-        {{"-m", "3x"}, match_mode::rgb, 1, 3, false, "-", ""}, // a trailing rest is ignored
+        {{"-m", "3x"}, match_mode::rgb, 1, 3, false, "-", ""},  // a trailing rest is ignored
         {{"-m", " 7"}, match_mode::rgb, 1, 7, false, "-", ""},
         {{"-m", "-0"}, match_mode::rgb, 1, 0, false, "-", ""},
         {{"-m", "65535"}, match_mode::rgb, 1, 65535, false, "-", ""},
-        {{"-m", "4", "-m", ""}, match_mode::rgb, 1, 4, false, "-", ""}, // empty: unchanged
+        {{"-m", "4", "-m", ""}, match_mode::rgb, 1, 4, false, "-", ""},  // empty: unchanged
         {{"-w", "-1.5"}, match_mode::rgb, -1.5, 0, false, "-", ""},
         {{"-w", "0"}, match_mode::rgb, 0, 0, false, "-", ""},
         {{"--margin", "2", "--chroma-weight", "0.5", "--bw", "--perceptive"},
@@ -72,7 +72,7 @@ TEST(command_line, valid_arguments_give_these_settings)
          "-",
          ""},
         {{"-b-yiq"}, match_mode::yiq, 1, 0, true, "-", ""},
-        {{"-", "out.txt"}, match_mode::rgb, 1, 0, false, "out.txt", ""}, // a lone dash is skipped
+        {{"-", "out.txt"}, match_mode::rgb, 1, 0, false, "out.txt", ""},  // a lone dash is skipped
         {{"in.png", "-p", "out.txt"}, match_mode::perceptive, 1, 0, false, "in.png", "out.txt"},
     };
     for (const auto &c : cases) {

@@ -40,12 +40,17 @@ TEST(palette, nearest_rgb_picks_the_first_smallest_distance)
         int red, green, blue;
         unsigned long expected;
     } cases[] = {
-        {0, 0, 0, 16},        {255, 255, 255, 231}, {255, 0, 0, 196},
-        {0, 0, 255, 21},      {128, 128, 128, 244}, // the grey ramp's exact match beats the cube's
-                                                    // 135s at 102
-        {4, 4, 4, 16}, // distance 48 from 16 and from 232: the lower index wins
-        {8, 8, 8, 232},       {100, 150, 200, 68},  {238, 238, 238, 255}, // the ramp's last entry
-        {250, 250, 250, 231}, // nearer white than the ramp's end
+        {0, 0, 0, 16},
+        {255, 255, 255, 231},
+        {255, 0, 0, 196},
+        {0, 0, 255, 21},
+        {128, 128, 128, 244},  // the grey ramp's exact match beats the cube's
+                               // 135s at 102
+        {4, 4, 4, 16},         // distance 48 from 16 and from 232: the lower index wins
+        {8, 8, 8, 232},
+        {100, 150, 200, 68},
+        {238, 238, 238, 255},  // the ramp's last entry
+        {250, 250, 250, 231},  // nearer white than the ramp's end
     };
     for (const auto &c : cases)
         EXPECT_EQ(nearest_rgb(c.red, c.green, c.blue), c.expected)

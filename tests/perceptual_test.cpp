@@ -32,7 +32,7 @@ std::vector<rgb_triple> sample_colours()
     return colours;
 }
 
-} // namespace
+}  // namespace
 
 TEST(perceptual, searches_pick_the_expected_palette_colours)
 {
@@ -53,7 +53,7 @@ TEST(perceptual, searches_pick_the_expected_palette_colours)
         {match_mode::perceptive, 254, 254, 254, 231},
         {match_mode::perceptive, 1, 1, 1, 16},
         {match_mode::perceptive, 90, 90, 90, 240},
-        {match_mode::yiq, 4, 4, 4, 16}, // as far from 16 as from 232: the lower index wins
+        {match_mode::yiq, 4, 4, 4, 16},  // as far from 16 as from 232: the lower index wins
     };
     for (const auto &c : cases) {
         palette_scope scope(c.mode);

@@ -28,9 +28,7 @@ std::string image(const std::string &name, unsigned width, unsigned height,
 
 std::string made_by_convert(const std::string &name, const std::string &arguments)
 {
-    std::string path = scratch_dir() + "/" + name;
-    run_convert(arguments + " '" + path + "'");
-    return path;
+    return made_by_convert_in(scratch_dir(), name, arguments);
 }
 
 bool exists(const std::string &path)
@@ -107,7 +105,7 @@ parsed_output shown(const program_result &result, unsigned margin = 0)
 
 const std::string program = CELLPAINT_BINARY;
 
-} // namespace
+}  // namespace
 
 TEST(program, draws_tiny_images_byte_for_byte)
 {
@@ -142,7 +140,7 @@ TEST(program, fits_the_image_to_the_terminal)
     struct {
         const char *why;
         std::string path;
-        terminal_cells terminal; // 0 x 0: the terminal reports no size
+        terminal_cells terminal;  // 0 x 0: the terminal reports no size
         std::size_t lines, widest;
     } cases[] = {
         {"the height binds", photo, {80, 24}, 24, 64},
@@ -347,7 +345,7 @@ Examples:
 )";
 }
 
-} // namespace
+}  // namespace
 
 TEST(program, help_and_usage_errors)
 {
@@ -357,12 +355,12 @@ TEST(program, help_and_usage_errors)
     struct {
         std::vector<std::string> args;
         int status;
-        std::string err; // before the usage text
+        std::string err;  // before the usage text
     } cases[] = {
         {{"-h"}, 0, ""},
-        {{"--help", "-x"}, 0, ""}, // the scan stops at help
+        {{"--help", "-x"}, 0, ""},  // the scan stops at help
         {{"-b", "-h", "a", "b", "c"}, 0, ""},
-        {{"-wy", "2"}, 1, ""}, // a value letter must end its group
+        {{"-wy", "2"}, 1, ""},  // a value letter must end its group
         {{"-m5"}, 1, ""},
         {{"-m"}, 1, ""},
         {{"-w"}, 1, ""},

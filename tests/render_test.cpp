@@ -47,7 +47,7 @@ protected:
 
 constexpr unsigned long T = transparent_marker;
 
-} // namespace
+}  // namespace
 
 TEST_F(writer, two_lines_of_cells_write_only_the_colour_changes)
 {
@@ -101,9 +101,9 @@ TEST_F(writer, state_rules)
 TEST_F(writer, line_endings_reset_the_background_only)
 {
     cell(196, 21);
-    end_line(stream); // coloured background: reset it
+    end_line(stream);  // coloured background: reset it
     cell(T, 21);
-    end_line(stream); // already default: a bare newline
+    end_line(stream);  // already default: a bare newline
     cell(21, 21);
     end_image(stream);
     EXPECT_EQ(text(), "\033[48;5;196m\033[38;5;21m\u2584\033[49m\n"
@@ -150,7 +150,7 @@ struct pixel_row {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(convert_row, drawn_width_stops_after_the_last_opaque_pixel)
 {

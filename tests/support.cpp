@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,7 +40,8 @@ namespace
 }
 
 // Feeds stdin and drains stdout and stderr until both close, within a time limit.
-void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, program_result &result)
+void pump(pid_t pid, int in_fd, const std::string &stdin_data, int out_fd, int err_fd,
+          program_result &result)
 {
     std::size_t written = 0;
     if (stdin_data.empty()) {
@@ -48,8 +50,10 @@ void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, prog
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (out_fd >= 0 || err_fd >= 0) {
-        if (std::chrono::steady_clock::now() > deadline)
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
             throw std::runtime_error("program did not finish");
+        }
         pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
         poll(fds, 3, 1000);
         char buffer[65536];
@@ -61,7 +65,7 @@ void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, prog
             ssize_t n = read(*read_fds[i], buffer, sizeof buffer);
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
-            } else { // EOF, or EIO on the pty once the program has gone
+            } else {  // EOF, or EIO on the pty once the program has gone
                 close(*read_fds[i]);
                 *read_fds[i] = -1;
             }
@@ -80,11 +84,13 @@ void pump(int in_fd, const std::string &stdin_data, int out_fd, int err_fd, prog
         close(in_fd);
 }
 
-int wait_status(pid_t pid)
+void wait_for(pid_t pid, program_result &result)
 {
     int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.max_rss_kib = usage.ru_maxrss;
 }
 
 program_result run(const std::vector<std::string> &args, const terminal_cells *size,
@@ -121,12 +127,15 @@ program_result run(const std::vector<std::string> &args, const terminal_cells *s
     close(err[1]);
     if (!size)
         close(out[1]);
-    pump(in[1], stdin_data, out_fd, err[0], result);
-    result.status = wait_status(pid);
+    auto start = std::chrono::steady_clock::now();
+    pump(pid, in[1], stdin_data, out_fd, err[0], result);
+    wait_for(pid, result);
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
 
-} // namespace
+}  // namespace
 
 program_result run_on_pty(const std::vector<std::string> &args, terminal_cells size,
                           const std::string &stdin_data)
@@ -141,14 +150,18 @@ program_result run_on_pipe(const std::vector<std::string> &args, const std::stri
 
 std::string scratch_dir()
 {
-    static const fs::path root = [] {
-        char pattern[] = "/tmp/cellpaint-test-XXXXXX";
-        fs::path made = mkdtemp(pattern);
-        std::atexit([] { fs::remove_all(root); });
-        return made;
-    }();
+    // Removed when the test process ends.
+    static const struct scratch_root {
+        fs::path path;
+        scratch_root()
+        {
+            char pattern[] = "/tmp/cellpaint-test-XXXXXX";
+            path = mkdtemp(pattern);
+        }
+        ~scratch_root() { fs::remove_all(path); }
+    } root;
     static int counter = 0;
-    fs::path dir = root / std::to_string(++counter);
+    fs::path dir = root.path / std::to_string(++counter);
     fs::create_directories(dir);
     return dir.string();
 }
@@ -165,11 +178,14 @@ void write_image(const std::string &path, unsigned width, unsigned height,
         throw std::runtime_error("cannot write " + path);
 }
 
-void run_convert(const std::string &arguments)
+std::string made_by_convert_in(const std::string &dir, const std::string &name,
+                               const std::string &arguments)
 {
-    std::string command = "convert " + arguments;
+    std::string path = dir + "/" + name;
+    std::string command = "convert " + arguments + " '" + path + "'";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("failed: " + command);
+    return path;
 }
 
 std::string read_file(const std::string &path)
@@ -269,7 +285,7 @@ struct cell_reader {
     }
 };
 
-} // namespace
+}  // namespace
 
 parsed_output parse_cells(const std::string &bytes, unsigned margin)
 {

@@ -10,8 +10,10 @@
 #include "settings.h"
 
 struct program_result {
-    int status = -1; // exit status, or 128 + signal
+    int status = -1;  // exit status, or 128 + signal
     std::string out, err;
+    long max_rss_kib = 0;  // the program's peak resident memory
+    double seconds = 0;
 };
 
 struct terminal_cells {
@@ -40,8 +42,10 @@ std::string scratch_dir();
 // Writes pixels (row by row) with the image library; the format follows the name.
 void write_image(const std::string &path, unsigned width, unsigned height,
                  const std::vector<rgba> &pixels);
-// Runs an ImageMagick command line (convert ...) to make a fixture.
-void run_convert(const std::string &arguments);
+// Runs an ImageMagick command line (convert ARGUMENTS DIR/NAME) to make a fixture;
+// gives the file's path.
+std::string made_by_convert_in(const std::string &dir, const std::string &name,
+                               const std::string &arguments);
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &bytes);
 
@@ -55,7 +59,7 @@ struct cell {
 };
 struct parsed_output {
     std::vector<std::vector<cell>> lines;
-    bool well_formed = true; // every line ends on the default background
+    bool well_formed = true;  // every line ends on the default background
     std::string problem;
 };
 // Each line must start with margin spaces.
