@@ -82,8 +82,7 @@ static char long_option_letter(const char *name)
     return 0;
 }
 
-namespace
-{
+namespace {
 
 // One left-to-right pass over the arguments. Each step gives false when the scan
 // ends early, with help or a usage error in the result.
@@ -278,8 +277,7 @@ static void hint_jpeg_size(MagickWand *wand, MagickWand *ping, const char *forma
 // pipes or devices are never looked at: they can be read only once.
 static bool inspect_input(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
-    struct stat info {
-    };
+    struct stat info {};
     bool exists = stat(name.c_str(), &info) == 0;
     if (name == "-" || (exists && !S_ISREG(info.st_mode)))
         return true;
@@ -352,17 +350,6 @@ static bool allocate_rows(row_buffers &rows, std::size_t width)
     return rows.upper && rows.lower;
 }
 
-static void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
-                       std::size_t upper_count, const unsigned long *lower, std::size_t lower_count,
-                       std::size_t width)
-{
-    for (unsigned long i = 0; i < margin; ++i)
-        std::fputc(' ', output);
-    for (std::size_t column = 0; column < width; ++column)
-        write_cell(output, column < upper_count ? upper[column] : transparent_marker,
-                   column < lower_count ? lower[column] : transparent_marker);
-}
-
 // Walks the rows two at a time, one text line each; an image with no rows writes nothing.
 static void render_image(PixelIterator *iterator, std::FILE *output, unsigned long margin,
                          row_buffers &rows)
@@ -374,10 +361,9 @@ static void render_image(PixelIterator *iterator, std::FILE *output, unsigned lo
         std::size_t width = convert_row(upper, rows.upper.get(), upper_count);
         std::size_t lower_count = 0;
         PixelWand **lower = PixelGetNextIteratorRow(iterator, &lower_count);
-        if (lower) {
-            lower_count = std::min(lower_count, rows.capacity);
+        lower_count = lower ? std::min(lower_count, rows.capacity) : 0;
+        if (lower)
             width = std::max(width, convert_row(lower, rows.lower.get(), lower_count));
-        }
         write_line(output, margin, rows.upper.get(), upper_count, rows.lower.get(), lower_count,
                    width);
         upper = PixelGetNextIteratorRow(iterator, &upper_count);

@@ -9,9 +9,9 @@
 // read other files or open windows when named (an MSL file can write files; on
 // 6.9.11 "msl:x" crashes and "text:/etc/hostname" aborts).
 static const char *const refused_readers[] = {
-    "MSL", "TEXT", "TXT",  "URL",     "HTTP",  "HTTPS", "FTP", "EPHEMERAL", "SHOW", "WIN", "X",
-    "VID", "LABEL", "CAPTION", "PANGO", "INFO", "PS",  "PS2", "PS3",  "EPS",  "EPI", "EPSF",
-    "EPSI", "PDF",  "XPS",
+    "MSL", "TEXT", "TXT", "URL",   "HTTP",    "HTTPS", "FTP",  "EPHEMERAL", "SHOW",
+    "WIN", "X",    "VID", "LABEL", "CAPTION", "PANGO", "INFO", "PS",        "PS2",
+    "PS3", "EPS",  "EPI", "EPSF",  "EPSI",    "PDF",   "XPS",
 };
 
 // Refused by format, since the library's SVG renderer draws through it.
@@ -48,7 +48,9 @@ static std::string security_policy()
     for (const char *refused : refused_readers)
         readers += std::string(readers.empty() ? "" : ",") + refused;
     return "<policymap>"
-           "<policy domain=\"coder\" rights=\"none\" pattern=\"{" + readers + "}\"/>"
+           "<policy domain=\"coder\" rights=\"none\" pattern=\"{" +
+           readers +
+           "}\"/>"
            "<policy domain=\"path\" rights=\"none\" pattern=\"@*\"/>"
            "</policymap>";
 }

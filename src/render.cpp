@@ -76,6 +76,17 @@ void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
     std::fputs(glyph, output);
 }
 
+void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
+                std::size_t upper_count, const unsigned long *lower, std::size_t lower_count,
+                std::size_t width)
+{
+    for (unsigned long i = 0; i < margin; ++i)
+        std::fputc(' ', output);
+    for (std::size_t column = 0; column < width; ++column)
+        write_cell(output, column < upper_count ? upper[column] : transparent_marker,
+                   column < lower_count ? lower[column] : transparent_marker);
+}
+
 void end_line(std::FILE *output)
 {
     if (current_bg == transparent_marker) {

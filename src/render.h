@@ -20,5 +20,10 @@ int channel_to_8bit(double value);
 std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count);
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower);
+// One text line: the margin, then width cells of the two rows' indices; a column past
+// the end of a row (or of a missing lower row, count 0) is transparent.
+void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
+                std::size_t upper_count, const unsigned long *lower, std::size_t lower_count,
+                std::size_t width);
 void end_line(std::FILE *output);   // a line that another one follows
 void end_image(std::FILE *output);  // the last line: leaves the terminal's default colours

@@ -15,8 +15,7 @@
 
 #include "support.h"
 
-namespace
-{
+namespace {
 
 std::string be32(std::uint32_t v)
 {
@@ -107,8 +106,7 @@ void expect_sound(const bad_input &c)
     EXPECT_LT(result.max_rss_kib, 1L << 20) << c.why;
     EXPECT_LT(result.seconds, 10.0) << c.why;
     EXPECT_EQ(result.out, "") << c.why;
-    struct stat info {
-    };
+    struct stat info {};
     bool created = stat(out.c_str(), &info) == 0;
     if (result.status == 0) {
         EXPECT_NE(c.expected, refused) << c.why << ": drawn";
@@ -189,8 +187,7 @@ TEST(bad_input, readers_that_are_not_bitmaps_are_refused)
     };
     for (const auto &c : cases)
         expect_sound(c);
-    struct stat info {
-    };
+    struct stat info {};
     EXPECT_NE(stat(written.c_str(), &info), 0) << "the script ran";
 }
 

@@ -6,8 +6,7 @@
 
 #include "support.h"
 
-namespace
-{
+namespace {
 
 struct weight_scope {
     explicit weight_scope(double weight) { chroma_weight = weight; }

@@ -28,8 +28,7 @@ TEST(fit_size, keeps_the_aspect_ratio_within_the_terminal)
     }
 }
 
-namespace
-{
+namespace {
 
 run_settings parse(std::vector<std::string> args)
 {

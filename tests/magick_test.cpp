@@ -33,9 +33,9 @@ TEST(image_library, refuses_readers_that_are_not_bitmaps)
         const char *name;
         bool refused;
     } cases[] = {
-        {"msl:x", true},         {"MSL:x", true},     {"text:/etc/hostname", true},
-        {"mvg:drawing", true},   {"x:root", true},    {"https://example/x.png", true},
-        {"photo.png", false},    {"png:photo", false}, {"anim.gif[2]", false},
+        {"msl:x", true},           {"MSL:x", true},      {"text:/etc/hostname", true},
+        {"mvg:drawing", true},     {"x:root", true},     {"https://example/x.png", true},
+        {"photo.png", false},      {"png:photo", false}, {"anim.gif[2]", false},
         {"dir:with/colon", false},
     };
     for (const auto &c : cases)

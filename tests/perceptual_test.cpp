@@ -8,8 +8,7 @@
 #include "palette.h"
 #include "support.h"
 
-namespace
-{
+namespace {
 
 unsigned long nearest(match_mode mode, int red, int green, int blue)
 {

@@ -13,8 +13,7 @@
 #include "render.h"
 #include "support.h"
 
-namespace
-{
+namespace {
 
 const rgba red = opaque(255, 0, 0), blue = opaque(0, 0, 255), green = opaque(0, 255, 0);
 
@@ -33,8 +32,7 @@ std::string made_by_convert(const std::string &name, const std::string &argument
 
 bool exists(const std::string &path)
 {
-    struct stat info {
-    };
+    struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -311,8 +309,7 @@ TEST(program, jpeg_size_hint_keeps_small_jpegs_exact)
     EXPECT_EQ(out.lines[0].size(), 62u);
 }
 
-namespace
-{
+namespace {
 
 std::string usage(const std::string &name)
 {

@@ -12,12 +12,10 @@
 #include "palette.h"
 #include "support.h"
 
-namespace
-{
+namespace {
 
 // Captures what the writer writes, from a fresh writer state.
-class writer : public ::testing::Test
-{
+class writer : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -126,8 +124,7 @@ TEST(channels, values_are_clamped_and_truncated)
         EXPECT_EQ(channel_to_8bit(c.value), c.expected) << c.value;
 }
 
-namespace
-{
+namespace {
 
 struct pixel_row {
     std::vector<PixelWand *> wands;

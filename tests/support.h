@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cells.h"
 #include "settings.h"
 
 struct program_result {
@@ -48,22 +49,6 @@ std::string made_by_convert_in(const std::string &dir, const std::string &name,
                                const std::string &arguments);
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &bytes);
-
-// One cell of output read back: palette indices, -1 for the terminal's default.
-struct cell {
-    long upper, lower;
-    bool operator==(const cell &other) const
-    {
-        return upper == other.upper && lower == other.lower;
-    }
-};
-struct parsed_output {
-    std::vector<std::vector<cell>> lines;
-    bool well_formed = true;  // every line ends on the default background
-    std::string problem;
-};
-// Each line must start with margin spaces.
-parsed_output parse_cells(const std::string &bytes, unsigned margin = 0);
 
 // Sets the process-wide mode and weight and builds their table for one test;
 // puts everything back when it goes.
