@@ -1,25 +1,62 @@
-# The two commands of the quick start: `make run` and `make test`.
-BUILD ?= build
+# The two commands of the quick start are `make run` and `make test`.
+# make test runs the whole suite twice, in a plain build and in one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then replays every fuzz
+# regression input and fuzzes each target for a short, bounded time.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 25
+PREFIX ?= /usr/local
 
-.PHONY: all setup build run test clean
+PLAIN = build
+SANITIZED = build-asan
+FUZZ = build-fuzz
+
+.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz valgrind clean
 
 all: build
 
 setup:
 	@scripts/setup
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+$(PLAIN)/CMakeCache.txt:
+	cmake -S . -B $(PLAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-build: setup $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
+$(SANITIZED)/CMakeCache.txt:
+	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELLPAINT_SANITIZE=ON
+
+$(FUZZ)/CMakeCache.txt:
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCELLPAINT_FUZZ=ON -DCELLPAINT_TESTS=OFF
+
+build: setup $(PLAIN)/CMakeCache.txt
+	cmake --build $(PLAIN) -j $(JOBS)
 
 run: build
-	$(BUILD)/cellpaint examples/sample.png
+	$(PLAIN)/cellpaint examples/sample.png
 
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+test: setup
+	$(MAKE) test-plain test-sanitized test-fuzz
+
+test-plain: $(PLAIN)/CMakeCache.txt
+	cmake --build $(PLAIN) -j $(JOBS)
+	ctest --test-dir $(PLAIN) --output-on-failure -j $(JOBS)
+
+test-sanitized: $(SANITIZED)/CMakeCache.txt
+	cmake --build $(SANITIZED) -j $(JOBS)
+	ctest --test-dir $(SANITIZED) --output-on-failure -j $(JOBS)
+
+test-fuzz: $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+	ctest --test-dir $(FUZZ) --output-on-failure -j $(JOBS)
+
+# A longer search: make fuzz FUZZ_SECONDS=600
+fuzz: $(FUZZ)/CMakeCache.txt
+	cmake -S . -B $(FUZZ) -DCELLPAINT_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(FUZZ) -j $(JOBS)
+	ctest --test-dir $(FUZZ) --output-on-failure -R '_fuzz$$'
+	cmake -S . -B $(FUZZ) -DCELLPAINT_FUZZ_SECONDS=25
+
+valgrind: build
+	scripts/valgrind-check $(PLAIN)/cellpaint
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(PLAIN) $(SANITIZED) $(FUZZ)
