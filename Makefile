@@ -4,13 +4,14 @@
 # regression input and fuzzes each target for a short, bounded time.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 25
+RUNS ?= 7
 PREFIX ?= /usr/local
 
 PLAIN = build
 SANITIZED = build-asan
 FUZZ = build-fuzz
 
-.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz valgrind clean
+.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify valgrind clean
 
 all: build
 
@@ -55,8 +56,19 @@ fuzz: $(FUZZ)/CMakeCache.txt
 	ctest --test-dir $(FUZZ) --output-on-failure -R '_fuzz$$'
 	cmake -S . -B $(FUZZ) -DCELLPAINT_FUZZ_SECONDS=25
 
+BENCH = build-bench
+$(BENCH)/CMakeCache.txt:
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DCELLPAINT_BENCH=ON -DCELLPAINT_TESTS=OFF
+
+# Google Benchmark of the searches, then the whole program against the library's floor
+# and the peers. Not part of make test: timings want a quiet machine.
+bench: setup $(BENCH)/CMakeCache.txt
+	cmake --build $(BENCH) -j $(JOBS)
+	$(BENCH)/search_bench
+	bench/run-bench $(BENCH) $(RUNS)
+
 valgrind: build
 	scripts/valgrind-check $(PLAIN)/cellpaint
 
 clean:
-	rm -rf $(PLAIN) $(SANITIZED) $(FUZZ)
+	rm -rf $(PLAIN) $(SANITIZED) $(FUZZ) $(BENCH)

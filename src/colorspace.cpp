@@ -20,11 +20,28 @@ static double lab_f(double t)
     return 7.787037037037037 * t + 0.13793103448275862;
 }
 
+namespace {
+
+// srgb_to_linear of every component, worked out once: the same values, without a
+// power per component per pixel.
+struct linear_table {
+    double value[256];
+    linear_table()
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = srgb_to_linear(c);
+    }
+};
+
+const linear_table linear;
+
+}  // namespace
+
 color_point lab_from_srgb(int red, int green, int blue)
 {
-    double r = srgb_to_linear(red);
-    double g = srgb_to_linear(green);
-    double b = srgb_to_linear(blue);
+    double r = linear.value[red];
+    double g = linear.value[green];
+    double b = linear.value[blue];
     // D65 white: Xn = 0.95047, Yn = 1, Zn = 1.08883.
     double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
     double y = 0.2126729 * r + 0.7151522 * g + 0.072175 * b;

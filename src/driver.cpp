@@ -317,8 +317,7 @@ static bool is_rgb_or_grey(ColorspaceType space)
     }
 }
 
-// Reads the image and leaves its first frame current, in RGB or grey channels.
-static bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)
+bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
     if (names_refused_reader(name) || !inspect_input(wand, name, terminal) ||
         MagickReadImage(wand, name.c_str()) == MagickFalse)

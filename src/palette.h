@@ -14,13 +14,16 @@ constexpr unsigned long transparent_marker = 1;
 constexpr unsigned long first_palette_colour = 16;
 constexpr unsigned long palette_size = 256;
 
-extern const std::uint8_t cube_levels[6];
+constexpr std::uint8_t cube_levels[6] = {0, 95, 135, 175, 215, 255};
 
 // Indexed directly by palette index; entries 0-15 are never filled or read.
 extern rgb_triple *rgb_table;
 
 rgb_triple palette_rgb(unsigned long index);  // index 16-255
+// The first palette index, in index order, at the smallest squared distance.
 unsigned long nearest_rgb(int red, int green, int blue);
+// The plain loop over rgb_table that the fast search is checked against.
+unsigned long nearest_rgb_reference(int red, int green, int blue);
 
 // Builds the table of the process-wide matching mode; false when out of memory.
 bool build_palette_table();

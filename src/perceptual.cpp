@@ -1,5 +1,6 @@
 #include "perceptual.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -9,73 +10,254 @@
 
 color_point *perceptual_table = nullptr;
 
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
 // The terms of CIE94 that depend on the reference colour alone.
 struct cie94_reference {
     color_point lab;
     double c1, sc, sh;
 };
 
-static cie94_reference make_reference(double l1, double a1, double b1)
+cie94_reference make_reference(const color_point &lab)
 {
-    double c1 = std::sqrt(a1 * a1 + b1 * b1);
-    return {{l1, a1, b1}, c1, 1 + 0.045 * c1, 1 + 0.015 * c1};
+    double c1 = std::sqrt(lab.a * lab.a + lab.b * lab.b);
+    return {lab, c1, 1 + 0.045 * c1, 1 + 0.015 * c1};
 }
 
-static double cie94_from(const cie94_reference &ref, const color_point &other)
+double chroma_of(const color_point &p)
 {
-    double c2 = std::sqrt(other.a * other.a + other.b * other.b);
-    double dc = ref.c1 - c2;
-    double dl = ref.lab.l - other.l;
+    return std::sqrt(p.a * p.a + p.b * p.b);
+}
+
+// Never negative in exact arithmetic; rounding can leave a residue below zero.
+double hue_radicand(const cie94_reference &ref, const color_point &other, double dc)
+{
     double da = ref.lab.a - other.a;
     double db = ref.lab.b - other.b;
-    // Never negative in exact arithmetic; rounding can leave a residue below zero.
     double radicand = da * da + db * db - dc * dc;
-    if (radicand < 0)
-        radicand = 0;
-    double dh = std::sqrt(radicand);
+    return radicand < 0 ? 0 : radicand;
+}
+
+// c2 is the other colour's chroma, which the palette side has worked out once.
+double cie94_from(const cie94_reference &ref, const color_point &other, double c2)
+{
+    double dc = ref.c1 - c2;
+    double dl = ref.lab.l - other.l;
     double c_term = dc / ref.sc;
-    double h_term = dh / ref.sh;
+    double h_term = std::sqrt(hue_radicand(ref, other, dc)) / ref.sh;
     return std::sqrt(dl * dl + c_term * c_term + h_term * h_term);
 }
 
-double cie94_distance(double l1, double a1, double b1, double l2, double a2, double b2)
+// CIE94's squared sum with products for its two divisions and no square roots: within a
+// few units in the last place of the true one. Only entries whose estimate is near the
+// smallest estimate are worked out exactly.
+struct cie94_estimate {
+    cie94_reference ref;
+    double inverse_sc, inverse_sh_squared;
+
+    explicit cie94_estimate(const cie94_reference &r)
+        : ref(r), inverse_sc(1 / r.sc), inverse_sh_squared(1 / (r.sh * r.sh))
+    {
+    }
+    double sum(const color_point &q, double c2) const
+    {
+        double dl = ref.lab.l - q.l;
+        double dc = ref.c1 - c2;
+        double c_term = dc * inverse_sc;
+        return dl * dl + c_term * c_term + hue_radicand(ref, q, dc) * inverse_sh_squared;
+    }
+};
+
+double yiq_distance(const color_point &p, const color_point &q)
 {
-    return cie94_from(make_reference(l1, a1, b1), {l2, a2, b2});
+    double dy = p.l - q.l;
+    double di = p.a - q.a;
+    double dq = p.b - q.b;
+    return dy * dy + di * di + dq * dq;
 }
 
-unsigned long nearest_cie94(int red, int green, int blue)
+// The palette on a grid of lightness (luma) by a second key: chroma for CIE94, I for
+// YIQ. A pixel's distance to its RGB match bounds how far in both keys an entry that
+// beats it can lie, so a search looks only at the few cells within those bounds.
+constexpr std::size_t candidates = palette_size - first_palette_colour;
+constexpr std::size_t bands = 16;
+struct palette_grid {
+    color_point p[candidates];
+    double chroma[candidates];
+    unsigned long index[candidates];
+    std::size_t start[bands * bands + 1];  // entries in cells before (band1, band2)
+    double low[2], scale[2];
+} grid;
+double palette_chroma[palette_size];
+
+double second_key(const color_point &p, double chroma)
 {
-    color_point lab = lab_from_srgb(red, green, blue);
-    cie94_reference ref = make_reference(lab.l, lab.a, lab.b);
-    double best_distance = std::numeric_limits<double>::infinity();
-    unsigned long best_index = 0;
-    for (unsigned long c = first_palette_colour; c < palette_size; ++c) {
-        double d = cie94_from(ref, perceptual_table[c]);
-        if (d < best_distance) {
-            best_distance = d;
-            best_index = c;
+    return matching_mode == match_mode::perceptive ? chroma : p.a;
+}
+
+// Monotonic in the key, so an entry in a lower band than a value lies below it.
+std::size_t band_of(int key, double value)
+{
+    double position = (value - grid.low[key]) * grid.scale[key];
+    return position >= bands - 1 ? bands - 1
+           : position > 0        ? static_cast<std::size_t>(position)
+                                 : 0;
+}
+
+std::size_t cell_of(const color_point &p, double chroma)
+{
+    return band_of(0, p.l) * bands + band_of(1, second_key(p, chroma));
+}
+
+void build_grid()
+{
+    std::size_t order[candidates];
+    for (std::size_t i = 0; i < candidates; ++i)
+        order[i] = first_palette_colour + i;
+    for (int key = 0; key < 2; ++key) {
+        double low = infinity, high = -infinity;
+        for (std::size_t c : order) {
+            double v = key == 0 ? perceptual_table[c].l
+                                : second_key(perceptual_table[c], palette_chroma[c]);
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+        grid.low[key] = low;
+        grid.scale[key] = high > low ? bands / (high - low) : 0;
+    }
+    auto cell = [](std::size_t c) { return cell_of(perceptual_table[c], palette_chroma[c]); };
+    std::stable_sort(order, order + candidates,
+                     [&](std::size_t x, std::size_t y) { return cell(x) < cell(y); });
+    for (std::size_t i = 0; i < candidates; ++i) {
+        grid.p[i] = perceptual_table[order[i]];
+        grid.chroma[i] = palette_chroma[order[i]];
+        grid.index[i] = order[i];
+    }
+    std::size_t i = 0;
+    for (std::size_t k = 0; k <= bands * bands; ++k) {
+        while (i < candidates && cell(grid.index[i]) < k)
+            ++i;
+        grid.start[k] = i;
+    }
+}
+
+// The grid entries within radius of the pixel in both keys, as positions. The radii are
+// widened far beyond any rounding, so that no entry left out could have won.
+std::size_t entries_near(double key1, double radius1, double key2, double radius2,
+                         std::size_t *positions)
+{
+    double r1 = radius1 * (1 + 1e-9) + 1e-9, r2 = radius2 * (1 + 1e-9) + 1e-9;
+    std::size_t first2 = band_of(1, key2 - r2), last2 = band_of(1, key2 + r2);
+    std::size_t count = 0;
+    for (std::size_t b1 = band_of(0, key1 - r1); b1 <= band_of(0, key1 + r1); ++b1)
+        for (std::size_t i = grid.start[b1 * bands + first2];
+             i < grid.start[b1 * bands + last2 + 1]; ++i)
+            positions[count++] = i;
+    return count;
+}
+
+// Keeps the first smallest distance in index order, whatever order the entries come in:
+// an equal distance wins by a lower index; one that is not a number never wins.
+struct best_match {
+    double distance = infinity;
+    unsigned long index = 0;
+    void offer(double d, unsigned long c)
+    {
+        if (d < distance || (d == distance && c < index)) {
+            distance = d;
+            index = c;
         }
     }
-    return best_index;
+};
+
+// Far wider than the estimate's error: an entry whose estimate is above the smallest by
+// more than this cannot have the smallest true distance, nor an equal one.
+constexpr double estimate_margin = 1e-9;
+
+bool is_finite(double v)
+{
+    return v < infinity && v > -infinity;
 }
 
+}  // namespace
+
+double cie94_distance(double l1, double a1, double b1, double l2, double a2, double b2)
+{
+    color_point other{l2, a2, b2};
+    return cie94_from(make_reference({l1, a1, b1}), other, chroma_of(other));
+}
+
+// CIE94 is never below |dL|, nor below |dC| / SC, so an entry that beats the RGB match
+// lies within that match's distance in lightness and within SC times it in chroma.
+unsigned long nearest_cie94(int red, int green, int blue)
+{
+    cie94_estimate estimate(make_reference(lab_from_srgb(red, green, blue)));
+    unsigned long seed = nearest_rgb(red, green, blue);
+    double radius = std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]));
+    const cie94_reference &ref = estimate.ref;
+    if (!is_finite(radius * ref.sc))
+        return nearest_cie94_reference(red, green, blue);
+    std::size_t positions[candidates];
+    std::size_t count = entries_near(ref.lab.l, radius, ref.c1, radius * ref.sc, positions);
+    double sums[candidates];
+    for (std::size_t j = 0; j < count; ++j)
+        sums[j] = estimate.sum(grid.p[positions[j]], grid.chroma[positions[j]]);
+    double smallest = infinity;
+    for (std::size_t j = 0; j < count; ++j)
+        smallest = sums[j] < smallest ? sums[j] : smallest;
+    if (!is_finite(smallest))
+        return nearest_cie94_reference(red, green, blue);
+    best_match best;
+    for (std::size_t j = 0; j < count; ++j)
+        if (sums[j] <= smallest * (1 + estimate_margin))
+            best.offer(cie94_from(ref, grid.p[positions[j]], grid.chroma[positions[j]]),
+                       grid.index[positions[j]]);
+    return best.index;
+}
+
+// The squared YIQ distance is never below the squared difference in Y, nor in I.
 unsigned long nearest_yiq(int red, int green, int blue)
 {
     color_point p = yiq_from_srgb(red, green, blue);
-    double best_distance = std::numeric_limits<double>::infinity();
+    double radius = std::sqrt(yiq_distance(p, perceptual_table[nearest_rgb(red, green, blue)]));
+    if (!is_finite(radius))
+        return nearest_yiq_reference(red, green, blue);
+    std::size_t positions[candidates];
+    std::size_t count = entries_near(p.l, radius, p.a, radius, positions);
+    best_match best;
+    for (std::size_t j = 0; j < count; ++j)
+        best.offer(yiq_distance(p, grid.p[positions[j]]), grid.index[positions[j]]);
+    return best.index;
+}
+
+// The plain loops the fast searches are checked against: every entry in index order,
+// the first strictly smallest distance kept.
+template <typename distance_to> static unsigned long first_nearest(distance_to distance)
+{
+    double best_distance = infinity;
     unsigned long best_index = 0;
     for (unsigned long c = first_palette_colour; c < palette_size; ++c) {
-        const color_point &q = perceptual_table[c];
-        double dy = p.l - q.l;
-        double di = p.a - q.a;
-        double dq = p.b - q.b;
-        double d = dy * dy + di * di + dq * dq;
+        double d = distance(perceptual_table[c]);
         if (d < best_distance) {
             best_distance = d;
             best_index = c;
         }
     }
     return best_index;
+}
+
+unsigned long nearest_cie94_reference(int red, int green, int blue)
+{
+    cie94_reference ref = make_reference(lab_from_srgb(red, green, blue));
+    return first_nearest([&](const color_point &q) { return cie94_from(ref, q, chroma_of(q)); });
+}
+
+unsigned long nearest_yiq_reference(int red, int green, int blue)
+{
+    color_point p = yiq_from_srgb(red, green, blue);
+    return first_nearest([&](const color_point &q) { return yiq_distance(p, q); });
 }
 
 bool build_perceptual_table()
@@ -88,7 +270,9 @@ bool build_perceptual_table()
         rgb_triple p = palette_rgb(c);
         perceptual_table[c] =
             lab ? lab_from_srgb(p.red, p.green, p.blue) : yiq_from_srgb(p.red, p.green, p.blue);
+        palette_chroma[c] = chroma_of(perceptual_table[c]);
     }
+    build_grid();
     return true;
 }
 

@@ -1,0 +1,27 @@
+// What the image library alone costs for cellpaint's work: the same read (with the same
+// JPEG size hint and the header look that decides it), the same fit and resize to the
+// terminal on standard output, and the pixels exported; no matching, no output.
+#include <cstdio>
+#include <vector>
+
+#include "driver.h"
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s image\n", argv[0]);
+        return 1;
+    }
+    MagickWandGenesis();
+    MagickWand *wand = NewMagickWand();
+    terminal_size terminal = query_terminal_size();
+    if (!read_image(wand, argv[1], terminal))
+        return 3;
+    fit_to_terminal(wand, terminal);
+    std::size_t width = MagickGetImageWidth(wand), height = MagickGetImageHeight(wand);
+    std::vector<float> pixels(width * height * 4);
+    MagickExportImagePixels(wand, 0, 0, width, height, "RGBA", FloatPixel, pixels.data());
+    DestroyMagickWand(wand);
+    MagickWandTerminus();
+    return pixels[0] < -1;  // keeps the export from being optimised away
+}
