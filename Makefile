@@ -11,7 +11,7 @@ PLAIN = build
 SANITIZED = build-asan
 FUZZ = build-fuzz
 
-.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify valgrind clean
+.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify install uninstall package valgrind clean
 
 all: build
 
@@ -66,6 +66,23 @@ bench: setup $(BENCH)/CMakeCache.txt
 	cmake --build $(BENCH) -j $(JOBS)
 	$(BENCH)/search_bench
 	bench/run-bench $(BENCH) $(RUNS)
+
+# Every colour of the cube, fast search against plain loop, each mode at several weights.
+verify: build
+	printf '%s\n' 'rgb 1' 'perceptive 1' 'perceptive 0' 'perceptive 2' 'perceptive -1' \
+	    'perceptive 0.5' 'yiq 1' 'yiq 0' 'yiq 2' 'yiq -1' 'yiq 0.5' | \
+	    xargs -P $(JOBS) -L 1 $(PLAIN)/verify_searches
+
+# DESTDIR is honoured as usual: make install PREFIX=/usr DESTDIR=/tmp/stage
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(PLAIN) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(PLAIN)/install_manifest.txt || { echo "nothing installed from $(PLAIN)"; exit 1; }
+	xargs -r rm -fv < $(PLAIN)/install_manifest.txt
+
+package: build
+	cd $(PLAIN) && cpack
 
 valgrind: build
 	scripts/valgrind-check $(PLAIN)/cellpaint

@@ -56,3 +56,14 @@ TEST(palette, nearest_rgb_picks_the_first_smallest_distance)
         EXPECT_EQ(nearest_rgb(c.red, c.green, c.blue), c.expected)
             << c.red << "," << c.green << "," << c.blue;
 }
+
+// The full cube is checked by make verify; this samples it.
+TEST(palette, fast_search_equals_the_plain_loop)
+{
+    palette_scope scope(match_mode::rgb);
+    for (int r = 0; r < 256; r += 3)
+        for (int g = 1; g < 256; g += 3)
+            for (int b = 2; b < 256; b += 3)
+                ASSERT_EQ(nearest_rgb(r, g, b), nearest_rgb_reference(r, g, b))
+                    << r << "," << g << "," << b;
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -113,5 +114,30 @@ TEST(perceptual, a_distance_that_is_not_a_number_never_wins)
     for (match_mode mode : {match_mode::perceptive, match_mode::yiq}) {
         palette_scope scope(mode, std::nan(""));
         EXPECT_EQ(nearest(mode, 100, 150, 200), 0UL);
+    }
+}
+
+// The full cube at these weights is checked by make verify; this samples it.
+TEST(perceptual, fast_searches_equal_the_plain_loops)
+{
+    for (match_mode mode : {match_mode::perceptive, match_mode::yiq}) {
+        for (double weight : {1.0, 0.0, 2.0, -1.0, 0.5}) {
+            palette_scope scope(mode, weight);
+            auto fast = mode == match_mode::perceptive ? nearest_cie94 : nearest_yiq;
+            auto plain =
+                mode == match_mode::perceptive ? nearest_cie94_reference : nearest_yiq_reference;
+            for (int r = 0; r < 256; r += 9)
+                for (int g = 4; g < 256; g += 9)
+                    for (int b = 2; b < 256; b += 9)
+                        ASSERT_EQ(fast(r, g, b), plain(r, g, b))
+                            << static_cast<int>(mode) << " weight " << weight << ": " << r << ","
+                            << g << "," << b;
+            // Near-greys, where rounding residues decide.
+            for (int v = 0; v < 256; ++v)
+                for (int d : {-1, 0, 1})
+                    ASSERT_EQ(fast(v, std::clamp(v + d, 0, 255), v),
+                              plain(v, std::clamp(v + d, 0, 255), v))
+                        << static_cast<int>(mode) << " weight " << weight << ": grey " << v;
+        }
     }
 }
