@@ -17,20 +17,28 @@ int channel_to_8bit(double value)
     return static_cast<int>(scaled);
 }
 
-// The search is a template argument so that the mode is chosen once per row.
+// The search is a template argument so that the mode is chosen once per row. A pixel
+// the colour of the one before it takes its index: flat images repeat colours in runs.
 template <unsigned long (*nearest)(int, int, int)>
 static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count)
 {
     std::size_t width = 1;
+    int last_red = -1, last_green = -1, last_blue = -1;
+    unsigned long last_index = 0;
     for (std::size_t i = 0; i < count; ++i) {
         // Exactly half opaque, and an alpha that is not a number, count as opaque.
         if (PixelGetAlpha(pixels[i]) < 0.5) {
             indices[i] = transparent_marker;
             continue;
         }
-        indices[i] = nearest(channel_to_8bit(PixelGetRed(pixels[i])),
-                             channel_to_8bit(PixelGetGreen(pixels[i])),
-                             channel_to_8bit(PixelGetBlue(pixels[i])));
+        int red = channel_to_8bit(PixelGetRed(pixels[i]));
+        int green = channel_to_8bit(PixelGetGreen(pixels[i]));
+        int blue = channel_to_8bit(PixelGetBlue(pixels[i]));
+        if (red != last_red || green != last_green || blue != last_blue) {
+            last_index = nearest(red, green, blue);
+            last_red = red, last_green = green, last_blue = blue;
+        }
+        indices[i] = last_index;
         width = i + 1;
     }
     return width;
@@ -45,6 +53,39 @@ std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t 
     }
     return convert_pixels<nearest_rgb>(pixels, indices, count);
 }
+
+namespace {
+
+// "\033[48;5;%lum" and "\033[38;5;%lum" for every palette index, made once: a photo
+// changes colour at nearly every cell, and formatting each one costs more than the rest.
+struct sgr_text {
+    char text[12];
+    std::size_t length;
+};
+
+struct sgr_table {
+    sgr_text background[palette_size], foreground[palette_size];
+    sgr_table()
+    {
+        for (unsigned long i = 0; i < palette_size; ++i) {
+            background[i].length = make(background[i].text, "\033[48;5;%lum", i);
+            foreground[i].length = make(foreground[i].text, "\033[38;5;%lum", i);
+        }
+    }
+    static std::size_t make(char *text, const char *format, unsigned long index)
+    {
+        return static_cast<std::size_t>(std::snprintf(text, sizeof(sgr_text::text), format, index));
+    }
+};
+
+const sgr_table sgr;
+
+void put(std::FILE *output, const sgr_text &s)
+{
+    std::fwrite(s.text, 1, s.length, output);
+}
+
+}  // namespace
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
 {
@@ -63,13 +104,13 @@ void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
         if (bg == transparent_marker)
             std::fputs("\033[49m", output);
         else
-            std::fprintf(output, "\033[48;5;%lum", bg);
+            put(output, sgr.background[bg]);
     }
     if (fg != current_fg) {
         if (fg == 0)
             std::fputs("\033[39m", output);
         else
-            std::fprintf(output, "\033[38;5;%lum", fg);
+            put(output, sgr.foreground[fg]);
     }
     current_bg = bg;
     current_fg = fg;
