@@ -11,7 +11,7 @@ PLAIN = build
 SANITIZED = build-asan
 FUZZ = build-fuzz
 
-.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify install uninstall package valgrind clean
+.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify install uninstall package screenshots valgrind clean
 
 all: build
 
@@ -83,6 +83,10 @@ uninstall:
 
 package: build
 	cd $(PLAIN) && cpack
+
+# The README's pictures, from real xterm screenshots under Xvfb.
+screenshots: build
+	scripts/screenshots $(PLAIN)
 
 valgrind: build
 	scripts/valgrind-check $(PLAIN)/cellpaint
