@@ -461,7 +461,7 @@ int show_image(const run_settings &settings, const char *program)
 
 int run_image(const run_settings &settings, const char *program)
 {
-    // Without its policy and limits the library is not let near the input.
+    // Without its limits the library is not let near the input.
     if (!start_image_library())
         return report(status_input_failed, "%s: couldn't open input file %s\n", program,
                       input_label(settings.input_name));

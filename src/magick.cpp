@@ -14,31 +14,51 @@ static const char *const refused_readers[] = {
     "PS3", "EPS",  "EPI", "EPSF",  "EPSI",    "PDF",   "XPS",
 };
 
-// Refused by format, since the library's SVG renderer draws through it.
-static const char vector_drawing[] = "MVG";
+// Vector drawing: refused by format, not by the policy, since the SVG renderer draws
+// through it. Without the policy, SVG is refused too: its drawings can name any file
+// in any of the readers above, and only the policy stops those nested reads.
+static const char *const vector_formats[] = {"SVG", "SVGZ", "MSVG", "RSVG"};
 
-static bool is_refused_reader(const std::string &format)
+bool reader_policy_in_force = false;
+
+static bool is_refused_name(const std::string &format)
 {
     for (const char *refused : refused_readers)
         if (format == refused)
             return true;
+    if (format == "MVG")
+        return true;
+    if (!reader_policy_in_force)
+        for (const char *vector : vector_formats)
+            if (format == vector)
+                return true;
     return false;
 }
 
 bool is_refused_format(const char *format)
 {
-    return format && (std::strcmp(format, vector_drawing) == 0 || is_refused_reader(format));
+    return format && is_refused_name(format);
 }
 
+static std::string upper(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// An explicit "format:" prefix, or the extension, which the library goes by (a ping of
+// "script.msl" would already run the script).
 bool names_refused_reader(const std::string &name)
 {
     std::size_t colon = name.find(':');
-    if (colon == std::string::npos)
+    if (colon != std::string::npos && is_refused_name(upper(name.substr(0, colon))))
+        return true;
+    std::string file = name.substr(0, name.find('['));  // "anim.gif[2]" picks a frame
+    std::size_t slash = file.rfind('/'), dot = file.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return false;
-    std::string prefix = name.substr(0, colon);
-    for (char &c : prefix)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return prefix == vector_drawing || is_refused_reader(prefix);
+    return is_refused_name(upper(file.substr(dot + 1)));
 }
 
 // Only denials: a policy of ours never grants what the system's own policy refuses.
@@ -93,6 +113,9 @@ bool start_image_library()
 {
     MagickWandGenesis();
     std::atexit(MagickWandTerminus);
-    // The policy first: loading it can reset the limits to the policy's own.
-    return apply_security_policy() && tighten_limits();
+    // Some builds refuse a policy of ours on top of the system's (Debian's 6.9.11 in some
+    // updates); the checks by name and format then stand alone. The policy goes first:
+    // loading it resets the limits to the policy's own.
+    reader_policy_in_force = apply_security_policy();
+    return tighten_limits();
 }

@@ -24,10 +24,14 @@ inline MagickBooleanType resize_image(MagickWand *wand, std::size_t columns, std
 #endif
 }
 
-// Initialises the library (shut down at exit), refuses its non-bitmap readers and
-// tightens its resource limits; false when any of that did not take.
+// Initialises the library (shut down at exit), refuses its non-bitmap readers where
+// the library lets it, and tightens its resource limits; false when the limits did not take.
 bool start_image_library();
 
-// Formats and explicit "format:" prefixes that are not bitmap images.
+// Whether the library took the policy that refuses non-bitmap readers, even in reads
+// that other images make (an SVG drawing can name any file). Set by start_image_library.
+extern bool reader_policy_in_force;
+
+// Formats, and names (by "format:" prefix or extension), that are not bitmap images.
 bool is_refused_format(const char *format);
 bool names_refused_reader(const std::string &name);

@@ -84,8 +84,7 @@ double yiq_distance(const color_point &p, const color_point &q)
 constexpr std::size_t candidates = palette_size - first_palette_colour;
 constexpr std::size_t bands = 16;
 struct palette_grid {
-    color_point p[candidates];
-    double chroma[candidates];
+    double l[candidates], a[candidates], b[candidates], chroma[candidates];  // as columns
     unsigned long index[candidates];
     std::size_t start[bands * bands + 1];  // entries in cells before (band1, band2)
     double low[2], scale[2];
@@ -131,7 +130,9 @@ void build_grid()
     std::stable_sort(order, order + candidates,
                      [&](std::size_t x, std::size_t y) { return cell(x) < cell(y); });
     for (std::size_t i = 0; i < candidates; ++i) {
-        grid.p[i] = perceptual_table[order[i]];
+        grid.l[i] = perceptual_table[order[i]].l;
+        grid.a[i] = perceptual_table[order[i]].a;
+        grid.b[i] = perceptual_table[order[i]].b;
         grid.chroma[i] = palette_chroma[order[i]];
         grid.index[i] = order[i];
     }
@@ -143,19 +144,26 @@ void build_grid()
     }
 }
 
-// The grid entries within radius of the pixel in both keys, as positions. The radii are
-// widened far beyond any rounding, so that no entry left out could have won.
-std::size_t entries_near(double key1, double radius1, double key2, double radius2,
-                         std::size_t *positions)
+// The entries within radius of the pixel in both keys: one run of the grid's columns
+// per lightness band. The radii are widened far beyond any rounding, so that no entry
+// left out could have won.
+struct run {
+    std::size_t first, last;
+};
+
+std::size_t runs_near(double key1, double radius1, double key2, double radius2, run *runs)
 {
     double r1 = radius1 * (1 + 1e-9) + 1e-9, r2 = radius2 * (1 + 1e-9) + 1e-9;
     std::size_t first2 = band_of(1, key2 - r2), last2 = band_of(1, key2 + r2);
     std::size_t count = 0;
     for (std::size_t b1 = band_of(0, key1 - r1); b1 <= band_of(0, key1 + r1); ++b1)
-        for (std::size_t i = grid.start[b1 * bands + first2];
-             i < grid.start[b1 * bands + last2 + 1]; ++i)
-            positions[count++] = i;
+        runs[count++] = {grid.start[b1 * bands + first2], grid.start[b1 * bands + last2 + 1]};
     return count;
+}
+
+color_point entry(std::size_t i)
+{
+    return {grid.l[i], grid.a[i], grid.b[i]};
 }
 
 // Keeps the first smallest distance in index order, whatever order the entries come in:
@@ -194,26 +202,28 @@ double cie94_distance(double l1, double a1, double b1, double l2, double a2, dou
 unsigned long nearest_cie94(int red, int green, int blue)
 {
     cie94_estimate estimate(make_reference(lab_from_srgb(red, green, blue)));
+    const cie94_reference &ref = estimate.ref;
     unsigned long seed = nearest_rgb(red, green, blue);
     double radius = std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]));
-    const cie94_reference &ref = estimate.ref;
     if (!is_finite(radius * ref.sc))
         return nearest_cie94_reference(red, green, blue);
-    std::size_t positions[candidates];
-    std::size_t count = entries_near(ref.lab.l, radius, ref.c1, radius * ref.sc, positions);
+    run runs[bands];
+    std::size_t count = runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
     double sums[candidates];
-    for (std::size_t j = 0; j < count; ++j)
-        sums[j] = estimate.sum(grid.p[positions[j]], grid.chroma[positions[j]]);
     double smallest = infinity;
-    for (std::size_t j = 0; j < count; ++j)
-        smallest = sums[j] < smallest ? sums[j] : smallest;
+    for (const run *r = runs; r != runs + count; ++r) {
+        for (std::size_t i = r->first; i < r->last; ++i)
+            sums[i] = estimate.sum(entry(i), grid.chroma[i]);
+        for (std::size_t i = r->first; i < r->last; ++i)
+            smallest = sums[i] < smallest ? sums[i] : smallest;
+    }
     if (!is_finite(smallest))
         return nearest_cie94_reference(red, green, blue);
     best_match best;
-    for (std::size_t j = 0; j < count; ++j)
-        if (sums[j] <= smallest * (1 + estimate_margin))
-            best.offer(cie94_from(ref, grid.p[positions[j]], grid.chroma[positions[j]]),
-                       grid.index[positions[j]]);
+    for (const run *r = runs; r != runs + count; ++r)
+        for (std::size_t i = r->first; i < r->last; ++i)
+            if (sums[i] <= smallest * (1 + estimate_margin))
+                best.offer(cie94_from(ref, entry(i), grid.chroma[i]), grid.index[i]);
     return best.index;
 }
 
@@ -224,12 +234,25 @@ unsigned long nearest_yiq(int red, int green, int blue)
     double radius = std::sqrt(yiq_distance(p, perceptual_table[nearest_rgb(red, green, blue)]));
     if (!is_finite(radius))
         return nearest_yiq_reference(red, green, blue);
-    std::size_t positions[candidates];
-    std::size_t count = entries_near(p.l, radius, p.a, radius, positions);
-    best_match best;
-    for (std::size_t j = 0; j < count; ++j)
-        best.offer(yiq_distance(p, grid.p[positions[j]]), grid.index[positions[j]]);
-    return best.index;
+    run runs[bands];
+    std::size_t count = runs_near(p.l, radius, p.a, radius, runs);
+    double distance[candidates];
+    double smallest = infinity;
+    for (const run *r = runs; r != runs + count; ++r) {
+        for (std::size_t i = r->first; i < r->last; ++i)
+            distance[i] = yiq_distance(p, entry(i));
+        for (std::size_t i = r->first; i < r->last; ++i)
+            smallest = distance[i] < smallest ? distance[i] : smallest;
+    }
+    if (!is_finite(smallest))
+        return nearest_yiq_reference(red, green, blue);
+    // The lowest index among the entries at the smallest distance.
+    unsigned long best_index = palette_size;
+    for (const run *r = runs; r != runs + count; ++r)
+        for (std::size_t i = r->first; i < r->last; ++i)
+            best_index =
+                distance[i] == smallest && grid.index[i] < best_index ? grid.index[i] : best_index;
+    return best_index;
 }
 
 // The plain loops the fast searches are checked against: every entry in index order,

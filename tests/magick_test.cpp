@@ -27,22 +27,55 @@ TEST(image_library, limits_only_tighten)
     }
 }
 
+// With the policy in force the library itself refuses a text file, also when nothing
+// of ours has looked at the name.
+TEST(image_library, policy_refuses_readers_inside_the_library)
+{
+    ASSERT_TRUE(start_image_library());
+    if (!reader_policy_in_force)
+        GTEST_SKIP() << "this build of the library refused the policy; the checks by name "
+                        "and format stand alone (and SVG is refused)";
+    MagickWand *wand = NewMagickWand();
+    EXPECT_EQ(MagickReadImage(wand, "text:/etc/hostname"), MagickFalse);
+    EXPECT_EQ(MagickReadImage(wand, "msl:/dev/null"), MagickFalse);
+    DestroyMagickWand(wand);
+}
+
 TEST(image_library, refuses_readers_that_are_not_bitmaps)
 {
     struct {
         const char *name;
-        bool refused;
+        bool refused, refused_without_policy;
     } cases[] = {
-        {"msl:x", true},           {"MSL:x", true},      {"text:/etc/hostname", true},
-        {"mvg:drawing", true},     {"x:root", true},     {"https://example/x.png", true},
-        {"photo.png", false},      {"png:photo", false}, {"anim.gif[2]", false},
-        {"dir:with/colon", false},
+        {"msl:x", true, true},
+        {"MSL:x", true, true},
+        {"text:/etc/hostname", true, true},
+        {"mvg:drawing", true, true},
+        {"x:root", true, true},
+        {"https://example/x.png", true, true},
+        {"script.msl", true, true},  // the library goes by the extension
+        {"notes.TXT", true, true},
+        {"drawing.mvg", true, true},
+        {"drawing.mvg[0]", true, true},
+        {"photo.png", false, false},
+        {"png:photo", false, false},
+        {"anim.gif[2]", false, false},
+        {"dir.msl/photo", false, false},
+        {"dir:with/colon", false, false},
+        {"drawing.svg", false, true},  // its drawing can name files in any reader
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(names_refused_reader(c.name), c.refused) << c.name;
-    for (const char *format : {"MSL", "MVG", "TEXT", "HTTP"})
-        EXPECT_TRUE(is_refused_format(format)) << format;
-    for (const char *format : {"PNG", "JPEG", "SVG", "GIF"})
-        EXPECT_FALSE(is_refused_format(format)) << format;
-    EXPECT_FALSE(is_refused_format(nullptr));
+    bool saved = reader_policy_in_force;
+    for (bool policy : {true, false}) {
+        reader_policy_in_force = policy;
+        for (const auto &c : cases)
+            EXPECT_EQ(names_refused_reader(c.name), policy ? c.refused : c.refused_without_policy)
+                << c.name << (policy ? "" : " without the policy");
+        for (const char *format : {"MSL", "MVG", "TEXT", "HTTP"})
+            EXPECT_TRUE(is_refused_format(format)) << format;
+        for (const char *format : {"PNG", "JPEG", "GIF"})
+            EXPECT_FALSE(is_refused_format(format)) << format;
+        EXPECT_EQ(is_refused_format("SVG"), !policy);
+        EXPECT_FALSE(is_refused_format(nullptr));
+    }
+    reader_policy_in_force = saved;
 }
