@@ -110,22 +110,28 @@ std::size_t cell_of(const color_point &p, double chroma)
     return band_of(0, p.l) * bands + band_of(1, second_key(p, chroma));
 }
 
-void build_grid()
+// Bands of equal width between the palette's smallest and largest value of each key.
+void set_bands()
 {
-    std::size_t order[candidates];
-    for (std::size_t i = 0; i < candidates; ++i)
-        order[i] = first_palette_colour + i;
     for (int key = 0; key < 2; ++key) {
         double low = infinity, high = -infinity;
-        for (std::size_t c : order) {
-            double v = key == 0 ? perceptual_table[c].l
-                                : second_key(perceptual_table[c], palette_chroma[c]);
+        for (unsigned long c = first_palette_colour; c < palette_size; ++c) {
+            const color_point &p = perceptual_table[c];
+            double v = key == 0 ? p.l : second_key(p, palette_chroma[c]);
             low = std::min(low, v);
             high = std::max(high, v);
         }
         grid.low[key] = low;
         grid.scale[key] = high > low ? bands / (high - low) : 0;
     }
+}
+
+void build_grid()
+{
+    set_bands();
+    std::size_t order[candidates];
+    for (std::size_t i = 0; i < candidates; ++i)
+        order[i] = first_palette_colour + i;
     auto cell = [](std::size_t c) { return cell_of(perceptual_table[c], palette_chroma[c]); };
     std::stable_sort(order, order + candidates,
                      [&](std::size_t x, std::size_t y) { return cell(x) < cell(y); });
