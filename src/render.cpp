@@ -80,41 +80,52 @@ struct sgr_table {
 
 const sgr_table sgr;
 
+// Byte by byte without the stream's lock: a cell is a few bytes, and taking the lock
+// and measuring the string for each of them costs more than writing them.
+void put(std::FILE *output, const char *text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i)
+        putc_unlocked(text[i], output);
+}
+
 void put(std::FILE *output, const sgr_text &s)
 {
-    std::fwrite(s.text, 1, s.length, output);
+    put(output, s.text, s.length);
 }
+
+const char upper_half[] = "\u2580", lower_half[] = "\u2584";
 
 }  // namespace
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower)
 {
     const char *glyph = " ";
+    std::size_t glyph_length = 1;
     unsigned long bg = upper;
     unsigned long fg = current_fg;
     if (upper != lower && lower == transparent_marker) {
-        glyph = "\u2580";  // upper half block
+        glyph = upper_half, glyph_length = sizeof upper_half - 1;
         bg = transparent_marker;
         fg = upper;
     } else if (upper != lower) {
-        glyph = "\u2584";  // lower half block
+        glyph = lower_half, glyph_length = sizeof lower_half - 1;
         fg = lower;
     }
     if (bg != current_bg) {
         if (bg == transparent_marker)
-            std::fputs("\033[49m", output);
+            put(output, "\033[49m", 5);
         else
             put(output, sgr.background[bg]);
     }
     if (fg != current_fg) {
         if (fg == 0)
-            std::fputs("\033[39m", output);
+            put(output, "\033[39m", 5);
         else
             put(output, sgr.foreground[fg]);
     }
     current_bg = bg;
     current_fg = fg;
-    std::fputs(glyph, output);
+    put(output, glyph, glyph_length);
 }
 
 void write_line(std::FILE *output, unsigned long margin, const unsigned long *upper,
