@@ -161,7 +161,6 @@ struct scanner {
     // The letters after the '-'; a lone "-" is an empty group.
     bool group(const char *letters)
     {
-        int group_index = index;
         for (const char *p = letters; *p; ++p) {
             if (*p == '-') {
                 // A long option takes the rest of the argument, so "-b-yiq" works.
@@ -175,8 +174,6 @@ struct scanner {
                 return stop(status_usage);
             if (!option(*p))
                 return false;
-            if (index != group_index)
-                return true;
         }
         return true;
     }

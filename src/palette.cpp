@@ -5,8 +5,6 @@
 #include "perceptual.h"
 #include "settings.h"
 
-
-
 rgb_triple *rgb_table = nullptr;
 
 rgb_triple palette_rgb(unsigned long index)
@@ -38,6 +36,11 @@ unsigned long nearest_rgb_reference(int red, int green, int blue)
 
 namespace {
 
+constexpr int square(int x)
+{
+    return x * x;
+}
+
 // For each 8-bit value, the cube level nearest it; on a tie (115, 155, 195, 235) the
 // lower one, which belongs to the lower palette index.
 struct level_table {
@@ -52,12 +55,9 @@ struct level_table {
             level[v] = static_cast<std::uint8_t>(best);
         }
     }
-    static constexpr int square(int x) { return x * x; }
 };
 
 constexpr level_table nearest_level;
-
-int square(int x) { return x * x; }
 
 }  // namespace
 
@@ -70,7 +70,8 @@ int square(int x) { return x * x; }
 unsigned long nearest_rgb(int red, int green, int blue)
 {
     int r = nearest_level.level[red], g = nearest_level.level[green], b = nearest_level.level[blue];
-    unsigned long best_index = first_palette_colour + static_cast<unsigned long>(36 * r + 6 * g + b);
+    unsigned long best_index =
+        first_palette_colour + static_cast<unsigned long>(36 * r + 6 * g + b);
     int best = square(cube_levels[r] - red) + square(cube_levels[g] - green) +
                square(cube_levels[b] - blue);
     int below = (red + green + blue - 24) / 30;  // greys are 8 + 10k; the mean is sum / 3

@@ -190,9 +190,14 @@ struct best_match {
 // more than this cannot have the smallest true distance, nor an equal one.
 constexpr double estimate_margin = 1e-9;
 
-bool is_finite(double v)
+// The smallest of values over the runs, or +inf; a value that is not a number is passed over.
+double smallest_in(const double *values, const run *runs, std::size_t count)
 {
-    return v < infinity && v > -infinity;
+    double smallest = infinity;
+    for (const run *r = runs; r != runs + count; ++r)
+        for (std::size_t i = r->first; i < r->last; ++i)
+            smallest = values[i] < smallest ? values[i] : smallest;
+    return smallest;
 }
 
 }  // namespace
@@ -211,19 +216,16 @@ unsigned long nearest_cie94(int red, int green, int blue)
     const cie94_reference &ref = estimate.ref;
     unsigned long seed = nearest_rgb(red, green, blue);
     double radius = std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]));
-    if (!is_finite(radius * ref.sc))
+    if (!std::isfinite(radius * ref.sc))
         return nearest_cie94_reference(red, green, blue);
     run runs[bands];
     std::size_t count = runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
     double sums[candidates];
-    double smallest = infinity;
-    for (const run *r = runs; r != runs + count; ++r) {
+    for (const run *r = runs; r != runs + count; ++r)
         for (std::size_t i = r->first; i < r->last; ++i)
             sums[i] = estimate.sum(entry(i), grid.chroma[i]);
-        for (std::size_t i = r->first; i < r->last; ++i)
-            smallest = sums[i] < smallest ? sums[i] : smallest;
-    }
-    if (!is_finite(smallest))
+    double smallest = smallest_in(sums, runs, count);
+    if (!std::isfinite(smallest))
         return nearest_cie94_reference(red, green, blue);
     best_match best;
     for (const run *r = runs; r != runs + count; ++r)
@@ -238,19 +240,16 @@ unsigned long nearest_yiq(int red, int green, int blue)
 {
     color_point p = yiq_from_srgb(red, green, blue);
     double radius = std::sqrt(yiq_distance(p, perceptual_table[nearest_rgb(red, green, blue)]));
-    if (!is_finite(radius))
+    if (!std::isfinite(radius))
         return nearest_yiq_reference(red, green, blue);
     run runs[bands];
     std::size_t count = runs_near(p.l, radius, p.a, radius, runs);
     double distance[candidates];
-    double smallest = infinity;
-    for (const run *r = runs; r != runs + count; ++r) {
+    for (const run *r = runs; r != runs + count; ++r)
         for (std::size_t i = r->first; i < r->last; ++i)
             distance[i] = yiq_distance(p, entry(i));
-        for (std::size_t i = r->first; i < r->last; ++i)
-            smallest = distance[i] < smallest ? distance[i] : smallest;
-    }
-    if (!is_finite(smallest))
+    double smallest = smallest_in(distance, runs, count);
+    if (!std::isfinite(smallest))
         return nearest_yiq_reference(red, green, blue);
     // The lowest index among the entries at the smallest distance.
     unsigned long best_index = palette_size;
