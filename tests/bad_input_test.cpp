@@ -65,6 +65,18 @@ std::string png_bomb(std::uint32_t side)
     return png_header(side, side) + png_chunk("IDAT", idat) + png_chunk("IEND", "");
 }
 
+// A valid 3 x 3 grey image, then a text chunk that claims 1.9 GB and holds a few bytes.
+std::string png_with_huge_text_chunk()
+{
+    std::string rows(12, '\0');  // three rows of a filter byte and three pixels
+    uLongf size = compressBound(static_cast<uLong>(rows.size()));
+    std::string data(size, '\0');
+    compress(reinterpret_cast<Bytef *>(data.data()), &size,
+             reinterpret_cast<const Bytef *>(rows.data()), static_cast<uLong>(rows.size()));
+    data.resize(size);
+    return png_header(3, 3) + png_chunk("IDAT", data) + be32(1946157093) + "tEXtComment";
+}
+
 std::string le_float(float f)
 {
     std::string bytes(4, '\0');
@@ -147,6 +159,10 @@ TEST(bad_input, broken_files_are_drawn_or_refused)
         {"a JPEG cut after its header", file("header.jpg", jpeg.substr(0, 200)), refused},
         {"a 0 x 0 PNG", file("zero.png", png_header(0, 0) + png_chunk("IEND", "")), refused},
         {"a decompression bomb", file("bomb.png", png_bomb(20000)), either},
+        // After the image data the decoder zeroes a buffer of the length a text chunk
+        // claims before it reads the chunk.
+        {"a text chunk claiming 1.9 GB", file("text-chunk.png", png_with_huge_text_chunk()),
+         refused},
         {"a PPM claiming 10^6 x 10^6", file("huge.ppm", "P6\n1000000 1000000\n255\nabcdef"),
          refused},
         {"a directory", dir, refused},
