@@ -12,6 +12,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s image\n", argv[0]);
         return 1;
     }
+    keep_freed_memory();  // the heap set up as cellpaint sets it up
     MagickWandGenesis();
     MagickWand *wand = NewMagickWand();
     terminal_size terminal = query_terminal_size();

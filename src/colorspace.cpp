@@ -1,6 +1,8 @@
 #include "colorspace.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "settings.h"
 
@@ -12,11 +14,16 @@ double srgb_to_linear(int component)
     return std::pow((c + 0.055) / 1.055, 2.4);
 }
 
+static double exact_cube_root(double t)
+{
+    return std::pow(t, 0.3333333333333333);
+}
+
 // CIELAB's companding; the threshold is (6/29)^3, the slope (29/6)^2/3, the offset 4/29.
-static double lab_f(double t)
+template <double (*cube_root_of)(double)> static double lab_f(double t)
 {
     if (t > 0.008856451679035631)
-        return std::pow(t, 0.3333333333333333);
+        return cube_root_of(t);
     return 7.787037037037037 * t + 0.13793103448275862;
 }
 
@@ -33,11 +40,55 @@ struct linear_table {
     }
 };
 
+// The cube root on each of 256 slices of [2^-7, 2), the only inputs above the
+// companding threshold: the slice's root times a series in t / centre - 1, which is
+// at most 2^-6 in size. No power per component, and within lab_estimate_error.
+struct cube_root_table {
+    static constexpr int slice_bits = 5;
+    static constexpr int lowest_exponent = -7;
+    double inverse_centre[256], root[256];
+    cube_root_table()
+    {
+        for (int i = 0; i < 256; ++i) {
+            int exponent = lowest_exponent + (i >> slice_bits);
+            double width = std::ldexp(1.0, exponent - slice_bits);
+            double centre = std::ldexp(1.0, exponent) + ((i & 31) + 0.5) * width;
+            inverse_centre[i] = 1 / centre;
+            root[i] = std::cbrt(centre);
+        }
+    }
+    double operator()(double t) const
+    {
+        std::uint64_t bits;
+        std::memcpy(&bits, &t, sizeof bits);
+        int exponent = static_cast<int>(bits >> 52) - 1023;
+        if (exponent < lowest_exponent || exponent > 0)
+            return exact_cube_root(t);
+        std::size_t i = static_cast<std::size_t>(exponent - lowest_exponent) << slice_bits |
+                        static_cast<std::size_t>(bits >> (52 - slice_bits) & 31);
+        double d = t * inverse_centre[i] - 1;
+        // (1 + d)^(1/3) to the term in d^6; the next one is below 5e-15.
+        double series = -154.0 / 6561;
+        series = series * d + 22.0 / 729;
+        series = series * d - 10.0 / 243;
+        series = series * d + 5.0 / 81;
+        series = series * d - 1.0 / 9;
+        series = series * d + 1.0 / 3;
+        return root[i] * (1 + series * d);
+    }
+};
+
 const linear_table linear;
+const cube_root_table cube_root_table_;
+
+double estimated_cube_root(double t)
+{
+    return cube_root_table_(t);
+}
 
 }  // namespace
 
-color_point lab_from_srgb(int red, int green, int blue)
+template <double (*f)(double)> static color_point lab_with(int red, int green, int blue)
 {
     double r = linear.value[red];
     double g = linear.value[green];
@@ -46,10 +97,20 @@ color_point lab_from_srgb(int red, int green, int blue)
     double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
     double y = 0.2126729 * r + 0.7151522 * g + 0.072175 * b;
     double z = (0.0193339 * r + 0.119192 * g + 0.9503041 * b) / 1.08883;
-    double fx = lab_f(x);
-    double fy = lab_f(y);
-    double fz = lab_f(z);
+    double fx = f(x);
+    double fy = f(y);
+    double fz = f(z);
     return {116 * fy - 16, 500 * (fx - fy) * chroma_weight, 200 * (fy - fz) * chroma_weight};
+}
+
+color_point lab_from_srgb(int red, int green, int blue)
+{
+    return lab_with<lab_f<exact_cube_root>>(red, green, blue);
+}
+
+color_point lab_estimate_from_srgb(int red, int green, int blue)
+{
+    return lab_with<lab_f<estimated_cube_root>>(red, green, blue);
 }
 
 color_point yiq_from_srgb(int red, int green, int blue)

@@ -1,6 +1,9 @@
 #include "magick.h"
 
 #include <cctype>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -112,8 +115,17 @@ static bool tighten_limits()
     return true;
 }
 
+void keep_freed_memory()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the most glibc takes
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
+}
+
 bool start_image_library()
 {
+    keep_freed_memory();
     MagickWandGenesis();
     std::atexit(MagickWandTerminus);
     // Some builds refuse a policy of ours on top of the system's (Debian's 6.9.11 in some

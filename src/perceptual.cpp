@@ -88,6 +88,7 @@ struct palette_grid {
     unsigned long index[candidates];
     std::size_t start[bands * bands + 1];  // entries in cells before (band1, band2)
     double low[2], scale[2];
+    double max_chroma;
 } grid;
 double palette_chroma[palette_size];
 
@@ -142,6 +143,7 @@ void build_grid()
         grid.chroma[i] = palette_chroma[order[i]];
         grid.index[i] = order[i];
     }
+    grid.max_chroma = *std::max_element(grid.chroma, grid.chroma + candidates);
     std::size_t i = 0;
     for (std::size_t k = 0; k <= bands * bands; ++k) {
         while (i < candidates && cell(grid.index[i]) < k)
@@ -210,7 +212,7 @@ double cie94_distance(double l1, double a1, double b1, double l2, double a2, dou
 
 // CIE94 is never below |dL|, nor below |dC| / SC, so an entry that beats the RGB match
 // lies within that match's distance in lightness and within SC times it in chroma.
-unsigned long nearest_cie94(int red, int green, int blue)
+static unsigned long exact_cie94(int red, int green, int blue)
 {
     cie94_estimate estimate(make_reference(lab_from_srgb(red, green, blue)));
     const cie94_reference &ref = estimate.ref;
@@ -233,6 +235,59 @@ unsigned long nearest_cie94(int red, int green, int blue)
             if (sums[i] <= smallest * (1 + estimate_margin))
                 best.offer(cie94_from(ref, entry(i), grid.chroma[i]), grid.index[i]);
     return best.index;
+}
+
+// How far a squared CIE94 sum from the estimated Lab (lab_estimate_from_srgb) can lie
+// from the exact Lab's, rounding of both included. The estimate moves L by at most
+// eL = 116 e and the chroma plane by at most eC = 1.5 * 1000 e |weight|; with M
+// bounding |dL|, |dC| and the chroma-plane distance for every entry, the sum moves by
+// at most eL (2M + eL) for lightness, 2M (1 + 0.045M) eC + (1 + 0.045M)^2 eC^2 for
+// the chroma term (its slope in C1 is at most 1 + 0.045 C2), and 4M eC + 2 eC^2 +
+// 0.03 M^2 eC for the hue term (the slope of 1 / SH^2 is at most 0.03): below
+// 7 (1 + M)^2 (eL + eC) while both are below 0.1. 0 when no bound can be given.
+static double estimate_error(const cie94_reference &ref)
+{
+    double e_l = 116 * lab_estimate_error;
+    double e_c = 1500 * lab_estimate_error * std::fabs(chroma_weight);
+    if (!(e_l + e_c <= 0.1))
+        return 0;
+    double m = 101 + ref.c1 + e_c + grid.max_chroma;
+    return (1 + m) * (1 + m) * (8 * (e_l + e_c) + 1e-12);
+}
+
+// The answer from the estimated Lab when it is certain: the smallest sum beats every
+// other entry by more than twice the estimate's error, both ways. palette_size when not.
+static unsigned long certain_cie94(int red, int green, int blue)
+{
+    cie94_estimate estimate(make_reference(lab_estimate_from_srgb(red, green, blue)));
+    const cie94_reference &ref = estimate.ref;
+    double error = estimate_error(ref);
+    unsigned long seed = nearest_rgb(red, green, blue);
+    // Entries left out lie beyond the seed by more than twice the error too.
+    double radius =
+        std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]) + 2 * error);
+    if (!(error > 0) || !std::isfinite(radius * ref.sc))
+        return palette_size;
+    run runs[bands];
+    std::size_t count = runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
+    double first = infinity, second = infinity;
+    std::size_t at = 0;
+    for (const run *r = runs; r != runs + count; ++r)
+        for (std::size_t i = r->first; i < r->last; ++i) {
+            double sum = estimate.sum(entry(i), grid.chroma[i]);
+            if (sum < second) {
+                second = sum < first ? first : sum;
+                at = sum < first ? i : at;
+                first = sum < first ? sum : first;
+            }
+        }
+    return second - first > 2 * error ? grid.index[at] : palette_size;
+}
+
+unsigned long nearest_cie94(int red, int green, int blue)
+{
+    unsigned long index = certain_cie94(red, green, blue);
+    return index != palette_size ? index : exact_cie94(red, green, blue);
 }
 
 // The squared YIQ distance is never below the squared difference in Y, nor in I.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support.h"
@@ -97,4 +98,25 @@ TEST(colorspace, chroma_weight_scales_both_chroma_axes_only)
         EXPECT_EQ(yiq.a, yiq1.a * weight) << weight;
         EXPECT_EQ(yiq.b, yiq1.b * weight) << weight;
     }
+}
+
+// The perceptive search proves its answers from the estimate with this bound, so it is
+// checked on every colour there is.
+TEST(colorspace, lab_estimate_stays_within_its_bound_on_the_whole_cube)
+{
+    double worst_l = 0, worst_a = 0, worst_b = 0;
+    for (int r = 0; r < 256; ++r)
+        for (int g = 0; g < 256; ++g)
+            for (int b = 0; b < 256; ++b) {
+                color_point exact = lab_from_srgb(r, g, b),
+                            estimate = lab_estimate_from_srgb(r, g, b);
+                worst_l = std::max(worst_l, std::fabs(exact.l - estimate.l));
+                worst_a = std::max(worst_a, std::fabs(exact.a - estimate.a));
+                worst_b = std::max(worst_b, std::fabs(exact.b - estimate.b));
+            }
+    // L = 116 fy - 16, a = 500 (fx - fy), b = 200 (fy - fz)
+    EXPECT_LE(worst_l, 116 * lab_estimate_error);
+    EXPECT_LE(worst_a, 1000 * lab_estimate_error);
+    EXPECT_LE(worst_b, 400 * lab_estimate_error);
+    EXPECT_GT(worst_l, 0);  // it is an estimate: the check above is not empty
 }
