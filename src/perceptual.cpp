@@ -299,20 +299,13 @@ unsigned long nearest_yiq(int red, int green, int blue)
         return nearest_yiq_reference(red, green, blue);
     run runs[bands];
     std::size_t count = runs_near(p.l, radius, p.a, radius, runs);
-    double distance[candidates];
+    best_match best;
     for (const run *r = runs; r != runs + count; ++r)
         for (std::size_t i = r->first; i < r->last; ++i)
-            distance[i] = yiq_distance(p, entry(i));
-    double smallest = smallest_in(distance, runs, count);
-    if (!std::isfinite(smallest))
+            best.offer(yiq_distance(p, entry(i)), grid.index[i]);
+    if (!std::isfinite(best.distance))
         return nearest_yiq_reference(red, green, blue);
-    // The lowest index among the entries at the smallest distance.
-    unsigned long best_index = palette_size;
-    for (const run *r = runs; r != runs + count; ++r)
-        for (std::size_t i = r->first; i < r->last; ++i)
-            best_index =
-                distance[i] == smallest && grid.index[i] < best_index ? grid.index[i] : best_index;
-    return best_index;
+    return best.index;
 }
 
 // The plain loops the fast searches are checked against: every entry in index order,
