@@ -244,7 +244,8 @@ static unsigned long exact_cie94(int red, int green, int blue)
 // at most eL (2M + eL) for lightness, 2M (1 + 0.045M) eC + (1 + 0.045M)^2 eC^2 for
 // the chroma term (its slope in C1 is at most 1 + 0.045 C2), and 4M eC + 2 eC^2 +
 // 0.03 M^2 eC for the hue term (the slope of 1 / SH^2 is at most 0.03): below
-// 7 (1 + M)^2 (eL + eC) while both are below 0.1. 0 when no bound can be given.
+// 7 (1 + M)^2 (eL + eC) while both are below 0.1. Taken as 8 times that, plus
+// 1e-12 (1 + M)^2 for the rounding of both sums. 0 when no bound can be given.
 static double estimate_error(const cie94_reference &ref)
 {
     double e_l = 116 * lab_estimate_error;
