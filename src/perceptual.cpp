@@ -211,17 +211,29 @@ double cie94_distance(double l1, double a1, double b1, double l2, double a2, dou
 }
 
 // CIE94 is never below |dL|, nor below |dC| / SC, so an entry that beats the RGB match
-// lies within that match's distance in lightness and within SC times it in chroma.
+// lies within that match's distance in lightness and within SC times it in chroma: the
+// runs of such entries, with beyond added to the squared distance; no_runs when the
+// distance is not finite.
+constexpr std::size_t no_runs = bands + 1;
+static std::size_t cie94_runs(const cie94_estimate &estimate, int red, int green, int blue,
+                              double beyond, run *runs)
+{
+    const cie94_reference &ref = estimate.ref;
+    unsigned long seed = nearest_rgb(red, green, blue);
+    double radius = std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]) + beyond);
+    if (!std::isfinite(radius * ref.sc))
+        return no_runs;
+    return runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
+}
+
 static unsigned long exact_cie94(int red, int green, int blue)
 {
     cie94_estimate estimate(make_reference(lab_from_srgb(red, green, blue)));
     const cie94_reference &ref = estimate.ref;
-    unsigned long seed = nearest_rgb(red, green, blue);
-    double radius = std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]));
-    if (!std::isfinite(radius * ref.sc))
-        return nearest_cie94_reference(red, green, blue);
     run runs[bands];
-    std::size_t count = runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
+    std::size_t count = cie94_runs(estimate, red, green, blue, 0, runs);
+    if (count == no_runs)
+        return nearest_cie94_reference(red, green, blue);
     double sums[candidates];
     for (const run *r = runs; r != runs + count; ++r)
         for (std::size_t i = r->first; i < r->last; ++i)
@@ -261,16 +273,14 @@ static double estimate_error(const cie94_reference &ref)
 static unsigned long certain_cie94(int red, int green, int blue)
 {
     cie94_estimate estimate(make_reference(lab_estimate_from_srgb(red, green, blue)));
-    const cie94_reference &ref = estimate.ref;
-    double error = estimate_error(ref);
-    unsigned long seed = nearest_rgb(red, green, blue);
-    // Entries left out lie beyond the seed by more than twice the error too.
-    double radius =
-        std::sqrt(estimate.sum(perceptual_table[seed], palette_chroma[seed]) + 2 * error);
-    if (!(error > 0) || !std::isfinite(radius * ref.sc))
+    double error = estimate_error(estimate.ref);
+    if (!(error > 0))
         return palette_size;
+    // Entries left out lie beyond the seed by more than twice the error too.
     run runs[bands];
-    std::size_t count = runs_near(ref.lab.l, radius, ref.c1, radius * ref.sc, runs);
+    std::size_t count = cie94_runs(estimate, red, green, blue, 2 * error, runs);
+    if (count == no_runs)
+        return palette_size;
     double first = infinity, second = infinity;
     std::size_t at = 0;
     for (const run *r = runs; r != runs + count; ++r)
