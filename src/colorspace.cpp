@@ -79,11 +79,11 @@ struct cube_root_table {
 };
 
 const linear_table linear;
-const cube_root_table cube_root_table_;
+const cube_root_table cube_roots;
 
 double estimated_cube_root(double t)
 {
-    return cube_root_table_(t);
+    return cube_roots(t);
 }
 
 }  // namespace
