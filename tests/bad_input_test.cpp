@@ -187,12 +187,14 @@ TEST(bad_input, readers_that_are_not_bitmaps_are_refused)
     write_file(mvg, "viewbox 0 0 10 10\nfill red rectangle 0,0 10,10\n");
     std::string list = dir + "/list.txt";
     write_file(list, made_by_convert_in(dir, "listed.png", "-size 4x4 xc:red") + "\n");
+    std::string notes = dir + "/notes";
+    write_file(notes, "plain text, no picture\n");
     bad_input cases[] = {
         {"a script", msl, refused},
         {"a script by prefix", "msl:" + msl, refused},
         {"vector drawing commands", mvg, refused},
         {"vector drawing by prefix", "mvg:" + mvg, refused},
-        {"a text file drawn as an image", "text:/etc/hostname", refused},
+        {"a text file drawn as an image", "text:" + notes, refused},
         {"a file list", "@" + list, refused},
         {"the network", "http://127.0.0.1:9/x.png", refused},
         {"the network, secured", "https://127.0.0.1:9/x.png", refused},

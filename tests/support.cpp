@@ -1,8 +1,12 @@
 #include "support.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#ifdef __FreeBSD__
+#include <libutil.h>  // forkpty
+#else
 #include <pty.h>
+#endif
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
