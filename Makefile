@@ -11,7 +11,7 @@ PLAIN = build
 SANITIZED = build-asan
 FUZZ = build-fuzz
 
-.PHONY: all setup build run test test-plain test-sanitized test-fuzz fuzz bench verify install uninstall package screenshots valgrind clean
+.PHONY: all setup build run test test-im7 test-plain test-sanitized test-fuzz fuzz bench verify install uninstall package screenshots valgrind clean
 
 all: build
 
@@ -48,6 +48,11 @@ test-sanitized: $(SANITIZED)/CMakeCache.txt
 test-fuzz: $(FUZZ)/CMakeCache.txt
 	cmake --build $(FUZZ) -j $(JOBS)
 	ctest --test-dir $(FUZZ) --output-on-failure -j $(JOBS)
+
+# The whole suite against MagickWand 7 (Q16 with g++, Q16HDRI with clang and libc++) in a
+# Debian 13 root made with debootstrap. Needs root; the root is cached outside the tree.
+test-im7:
+	scripts/test-im7
 
 # A longer search: make fuzz FUZZ_SECONDS=600
 fuzz: $(FUZZ)/CMakeCache.txt

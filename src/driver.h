@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "input.h"
 #include "magick.h"
 #include "settings.h"
 
@@ -15,10 +16,6 @@ enum exit_status {
     status_output_failed = 2,
     status_input_failed = 3,
     status_out_of_memory = 4,
-};
-
-struct terminal_size {
-    unsigned columns, lines;
 };
 
 struct pixel_size {
@@ -42,9 +39,6 @@ terminal_size query_terminal_size();
 // two pixel rows to a text line; never below 1 x 1.
 pixel_size fit_size(std::size_t width, std::size_t height, terminal_size terminal);
 void fit_to_terminal(MagickWand *wand, terminal_size terminal);
-// Reads the image and leaves its first frame current, in RGB or grey channels; a large
-// JPEG is decoded at reduced size for the terminal. False when it cannot be read.
-bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal);
 
 // The whole run: sets up the image library, then shows the image.
 int run_image(const run_settings &settings, const char *program);
