@@ -69,6 +69,7 @@ void convert_and_write(benchmark::State &state, match_mode mode, const char *sou
     MagickWand *wand = scaled_image(source);
     std::size_t width = MagickGetImageWidth(wand), height = MagickGetImageHeight(wand);
     std::vector<unsigned long> upper(width), lower(width);
+    bool has_alpha = MagickGetImageAlphaChannel(wand) == MagickTrue;
     std::FILE *sink = std::fopen("/dev/null", "w");
     static char buffer[1 << 16];
     std::setvbuf(sink, buffer, _IOFBF, sizeof buffer);
@@ -76,10 +77,10 @@ void convert_and_write(benchmark::State &state, match_mode mode, const char *sou
         PixelIterator *iterator = NewPixelIterator(wand);
         std::size_t count = 0;
         while (PixelWand **row = PixelGetNextIteratorRow(iterator, &count)) {
-            std::size_t w = convert_row(row, upper.data(), count);
+            std::size_t w = convert_row(row, upper.data(), count, has_alpha);
             std::size_t lower_count = 0;
             if (PixelWand **next = PixelGetNextIteratorRow(iterator, &lower_count))
-                w = std::max(w, convert_row(next, lower.data(), lower_count));
+                w = std::max(w, convert_row(next, lower.data(), lower_count, has_alpha));
             write_line(sink, 0, upper.data(), count, lower.data(), lower_count, w);
             end_line(sink);
         }

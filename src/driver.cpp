@@ -268,23 +268,31 @@ static bool allocate_rows(row_buffers &rows, std::size_t width)
     return rows.upper && rows.lower;
 }
 
+// The scaled image as the run walks it.
+struct pixel_walk {
+    PixelIterator *iterator;
+    std::size_t width;
+    bool has_alpha;
+};
+
 // Walks the rows two at a time, one text line each; an image with no rows writes nothing.
-static void render_image(PixelIterator *iterator, std::FILE *output, unsigned long margin,
+static void render_image(const pixel_walk &image, std::FILE *output, unsigned long margin,
                          row_buffers &rows)
 {
     std::size_t upper_count = 0;
-    PixelWand **upper = PixelGetNextIteratorRow(iterator, &upper_count);
+    PixelWand **upper = PixelGetNextIteratorRow(image.iterator, &upper_count);
     while (upper) {
         upper_count = std::min(upper_count, rows.capacity);
-        std::size_t width = convert_row(upper, rows.upper.get(), upper_count);
+        std::size_t width = convert_row(upper, rows.upper.get(), upper_count, image.has_alpha);
         std::size_t lower_count = 0;
-        PixelWand **lower = PixelGetNextIteratorRow(iterator, &lower_count);
+        PixelWand **lower = PixelGetNextIteratorRow(image.iterator, &lower_count);
         lower_count = lower ? std::min(lower_count, rows.capacity) : 0;
         if (lower)
-            width = std::max(width, convert_row(lower, rows.lower.get(), lower_count));
+            width = std::max(width,
+                             convert_row(lower, rows.lower.get(), lower_count, image.has_alpha));
         write_line(output, margin, rows.upper.get(), upper_count, rows.lower.get(), lower_count,
                    width);
-        upper = PixelGetNextIteratorRow(iterator, &upper_count);
+        upper = PixelGetNextIteratorRow(image.iterator, &upper_count);
         if (upper)
             end_line(output);
         else
@@ -318,20 +326,20 @@ static std::FILE *open_output(const std::string &name)
 }
 
 // Builds the table and draws every row; gives the run's status.
-static int draw_rows(PixelIterator *iterator, std::size_t width, std::FILE *output,
-                     const run_settings &settings, const char *program)
+static int draw_rows(const pixel_walk &image, std::FILE *output, const run_settings &settings,
+                     const char *program)
 {
     row_buffers rows{};
     int status = status_ok;
-    if (build_palette_table() && allocate_rows(rows, width))
-        render_image(iterator, output, settings.margin, rows);
+    if (build_palette_table() && allocate_rows(rows, image.width))
+        render_image(image, output, settings.margin, rows);
     else
         status = report(status_out_of_memory, "%s: out of memory\n", program);
     release_palette_table();
     return status;
 }
 
-static int write_image(PixelIterator *iterator, std::size_t width, const run_settings &settings,
+static int write_image(const pixel_walk &image, const run_settings &settings,
                        const char *program)
 {
     const std::string &name = settings.output_name;
@@ -339,7 +347,7 @@ static int write_image(PixelIterator *iterator, std::size_t width, const run_set
     if (!output)
         return report(status_output_failed, "%s: couldn't open output file %s\n", program,
                       name.c_str());
-    int status = draw_rows(iterator, width, output, settings, program);
+    int status = draw_rows(image, output, settings, program);
     if (!close_output(output) && status == status_ok)
         status = report(status_output_failed, "%s: couldn't write output file %s\n", program,
                         name.empty() ? "<stdout>" : name.c_str());
@@ -365,7 +373,9 @@ static int read_and_draw(MagickWand *wand, const run_settings &settings, const c
     PixelIterator *iterator = NewPixelIterator(wand);
     if (!iterator)
         return report(status_out_of_memory, "%s: out of memory\n", program);
-    int status = write_image(iterator, MagickGetImageWidth(wand), settings, program);
+    pixel_walk image{iterator, MagickGetImageWidth(wand),
+                     MagickGetImageAlphaChannel(wand) == MagickTrue};
+    int status = write_image(image, settings, program);
     DestroyPixelIterator(iterator);
     return status;
 }

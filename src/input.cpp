@@ -4,19 +4,47 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
-// The decoder may scale a JPEG down by a power of two while it stays at least twice the
-// final size. Only for a JPEG at least that large: a smaller one the hint enlarges.
-static void hint_jpeg_size(MagickWand *wand, MagickWand *ping, const char *format,
+// Stored sideways: upright, the width is the stored height.
+static bool swaps_sides(OrientationType orientation)
+{
+    switch (orientation) {
+    case LeftTopOrientation:
+    case RightTopOrientation:
+    case RightBottomOrientation:
+    case LeftBottomOrientation: return true;
+    default: return false;
+    }
+}
+
+std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationType orientation,
                            terminal_size terminal)
 {
     std::size_t across = 2 * std::size_t{terminal.columns};
     std::size_t down = 4 * std::size_t{terminal.lines};
-    if (format && std::strcmp(format, "JPEG") == 0 && MagickGetImageWidth(ping) >= across &&
-        MagickGetImageHeight(ping) >= down) {
-        std::string hint = std::to_string(across) + "x" + std::to_string(down);
+    if (swaps_sides(orientation))
+        std::swap(across, down);
+    if (width < across || height < down)
+        return "";
+    return std::to_string(across) + "x" + std::to_string(down);
+}
+
+static void hint_jpeg_size(MagickWand *wand, MagickWand *ping, const char *format,
+                           terminal_size terminal)
+{
+    if (!format || std::strcmp(format, "JPEG") != 0)
+        return;
+    std::string hint = jpeg_size_hint(MagickGetImageWidth(ping), MagickGetImageHeight(ping),
+                                      MagickGetImageOrientation(ping), terminal);
+    if (!hint.empty())
         MagickSetOption(wand, "jpeg:size", hint.c_str());
-    }
+}
+
+// "-", or "-" with a format named ("tga:-": formats without a signature need it).
+static bool names_standard_input(const std::string &name)
+{
+    return name == "-" || (name.size() > 2 && name.compare(name.size() - 2, 2, ":-") == 0);
 }
 
 // A header-only look at a named input before it is read. Standard input and existing
@@ -25,7 +53,7 @@ static bool inspect_input(MagickWand *wand, const std::string &name, terminal_si
 {
     struct stat info {};
     bool exists = stat(name.c_str(), &info) == 0;
-    if (name == "-" || (exists && !S_ISREG(info.st_mode)))
+    if (names_standard_input(name) || (exists && !S_ISREG(info.st_mode)))
         return true;
     bool accepted = true;
     MagickWand *ping = NewMagickWand();
@@ -63,10 +91,26 @@ static bool is_rgb_or_grey(ColorspaceType space)
     }
 }
 
+// Photos store their pixels as the sensor saw them and say which way is up (EXIF,
+// TIFF and PNG tags); TGA files may be stored from the bottom or the right.
+static void turn_upright(MagickWand *wand)
+{
+    OrientationType orientation = MagickGetImageOrientation(wand);
+    if (orientation != UndefinedOrientation && orientation != TopLeftOrientation)
+        MagickAutoOrientImage(wand);
+}
+
+// Only the first frame is drawn, so only it is decoded: the later pages of a fax TIFF
+// cost more than the first. A name that picks its own frames ("anim.gif[2]") keeps them.
+static std::string first_frame(const std::string &name)
+{
+    return !name.empty() && name.back() == ']' ? name : name + "[0]";
+}
+
 bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
     if (names_refused_reader(name) || !inspect_input(wand, name, terminal) ||
-        MagickReadImage(wand, name.c_str()) == MagickFalse)
+        MagickReadImage(wand, first_frame(name).c_str()) == MagickFalse)
         return false;
     // After a read the current image is the last frame; an optimized GIF's last frame
     // is only the rectangle that changed.
@@ -79,5 +123,6 @@ bool read_image(MagickWand *wand, const std::string &name, terminal_size termina
         return false;
     if (!is_rgb_or_grey(MagickGetImageColorspace(wand)))
         MagickTransformImageColorspace(wand, sRGBColorspace);
+    turn_upright(wand);
     return true;
 }

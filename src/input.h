@@ -3,6 +3,7 @@
 // reduced size), reads only the first frame, and leaves it upright in RGB or grey channels.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "magick.h"
@@ -10,6 +11,12 @@
 struct terminal_size {
     unsigned columns, lines;
 };
+
+// The decoder may scale a JPEG down by a power of two while it stays at least twice the
+// final size: the "jpeg:size" to ask for, or "" for a JPEG too small to gain from it (the
+// hint would enlarge it). The terminal's sides are those of the upright picture.
+std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationType orientation,
+                           terminal_size terminal);
 
 // False when the input cannot be read or is refused; the wand then holds no image to draw.
 bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal);

@@ -19,7 +19,7 @@ int channel_to_8bit(double value)
 
 // The search is a template argument so that the mode is chosen once per row. A pixel
 // the colour of the one before it takes its index: flat images repeat colours in runs.
-template <unsigned long (*nearest)(int, int, int)>
+template <unsigned long (*nearest)(int, int, int), bool has_alpha>
 static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count)
 {
     std::size_t width = 1;
@@ -27,7 +27,7 @@ static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, st
     unsigned long last_index = 0;
     for (std::size_t i = 0; i < count; ++i) {
         // Exactly half opaque, and an alpha that is not a number, count as opaque.
-        if (PixelGetAlpha(pixels[i]) < 0.5) {
+        if (has_alpha && PixelGetAlpha(pixels[i]) < 0.5) {
             indices[i] = transparent_marker;
             continue;
         }
@@ -44,14 +44,24 @@ static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, st
     return width;
 }
 
-std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count)
+template <unsigned long (*nearest)(int, int, int)>
+static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                                  bool has_alpha)
+{
+    return has_alpha ? convert_pixels<nearest, true>(pixels, indices, count)
+                     : convert_pixels<nearest, false>(pixels, indices, count);
+}
+
+std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                        bool has_alpha)
 {
     switch (matching_mode) {
-    case match_mode::perceptive: return convert_pixels<nearest_cie94>(pixels, indices, count);
-    case match_mode::yiq: return convert_pixels<nearest_yiq>(pixels, indices, count);
+    case match_mode::perceptive:
+        return convert_pixels<nearest_cie94>(pixels, indices, count, has_alpha);
+    case match_mode::yiq: return convert_pixels<nearest_yiq>(pixels, indices, count, has_alpha);
     case match_mode::rgb: break;
     }
-    return convert_pixels<nearest_rgb>(pixels, indices, count);
+    return convert_pixels<nearest_rgb>(pixels, indices, count, has_alpha);
 }
 
 namespace {

@@ -16,8 +16,10 @@ extern unsigned long current_bg;
 int channel_to_8bit(double value);
 
 // Fills one palette index per pixel; gives the drawn width (transparent pixels at the
-// right end are not drawn, and a row with nothing opaque is still one cell wide).
-std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count);
+// right end are not drawn, and a row with nothing opaque is still one cell wide). Without
+// an alpha channel every pixel is opaque: the library may leave such pixels' alpha unset.
+std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                        bool has_alpha);
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower);
 // One text line: the margin, then width cells of the two rows' indices; a column past

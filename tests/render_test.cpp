@@ -168,9 +168,21 @@ TEST(convert_row, drawn_width_stops_after_the_last_opaque_pixel)
     for (const auto &c : cases) {
         pixel_row row(c.pixels);
         std::vector<unsigned long> indices(c.pixels.size(), 99);
-        EXPECT_EQ(convert_row(row.wands.data(), indices.data(), c.pixels.size()), c.width) << c.why;
+        EXPECT_EQ(convert_row(row.wands.data(), indices.data(), c.pixels.size(), true), c.width)
+            << c.why;
         EXPECT_EQ(indices, c.indices) << c.why;
     }
+}
+
+// The library can leave the alpha of an image without an alpha channel unset (0, or
+// whatever the heap held): such pixels are opaque whatever their alpha says.
+TEST(convert_row, without_an_alpha_channel_every_pixel_is_opaque)
+{
+    palette_scope scope(match_mode::rgb);
+    pixel_row row({{255, 0, 0, 0}, {0, 0, 255, 127}, {0, 255, 0, 0}});
+    std::vector<unsigned long> indices(3, 99);
+    EXPECT_EQ(convert_row(row.wands.data(), indices.data(), 3, false), 3u);
+    EXPECT_EQ(indices, (std::vector<unsigned long>{196, 21, 46}));
 }
 
 TEST(convert_row, uses_the_search_of_the_mode)
@@ -181,7 +193,7 @@ TEST(convert_row, uses_the_search_of_the_mode)
         palette_scope scope(mode);
         pixel_row row({opaque(100, 150, 200)});
         unsigned long index = 0;
-        convert_row(row.wands.data(), &index, 1);
+        convert_row(row.wands.data(), &index, 1, true);
         EXPECT_EQ(index, expected) << static_cast<int>(mode);
     }
 }

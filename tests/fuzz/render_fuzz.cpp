@@ -77,7 +77,7 @@ row make_row(byte_reader &in)
         r.wands.push_back(wand);
     }
     r.indices.assign(length, 0);
-    r.width = convert_row(r.wands.data(), r.indices.data(), length);
+    r.width = convert_row(r.wands.data(), r.indices.data(), length, true);
     return r;
 }
 
