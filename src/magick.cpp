@@ -77,7 +77,7 @@ static std::string security_policy()
            readers +
            "}\"/>"
            "<policy domain=\"path\" rights=\"none\" pattern=\"@*\"/>"
-           "<policy domain=\"system\" name=\"max-memory-request\" value=\"256MiB\"/>"
+           "<policy domain=\"system\" name=\"max-memory-request\" pattern=\"max-memory-request\" value=\"256MiB\"/>"
            "</policymap>";
 }
 

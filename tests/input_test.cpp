@@ -267,3 +267,15 @@ TEST(input, output_does_not_depend_on_what_the_heap_held)
         EXPECT_EQ(read_file(settings.output_name), expected) << "pattern " << pattern;
     }
 }
+
+// The image library's system policy must not stop it following links: the memory cap
+// once made every linked input unreadable.
+TEST(input, a_linked_name_reads_the_file_it_names)
+{
+    std::string dir = scratch_dir();
+    std::string png = dir + "/plain.png";
+    write_image(png, 2, 2, {opaque(255, 0, 0), opaque(0, 0, 255), clear, opaque(0, 255, 0)});
+    symlink("plain.png", (dir + "/link.png").c_str());
+    std::string expected = shown({png}, {20, 10});
+    EXPECT_EQ(shown({dir + "/link.png"}, {20, 10}), expected);
+}
