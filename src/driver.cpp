@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "output.h"
 #include "palette.h"
 #include "render.h"
 
@@ -300,29 +301,10 @@ static void render_image(const pixel_walk &image, std::FILE *output, unsigned lo
     }
 }
 
-// A write error may show only when the buffer is flushed or the file closed.
-static bool close_output(std::FILE *output)
-{
-    bool ok = std::fflush(output) == 0 && !std::ferror(output);
-    if (output != stdout)
-        ok = std::fclose(output) == 0 && ok;
-    return ok;
-}
-
 template <typename... Args> static int report(int status, const char *format, Args... args)
 {
     std::fprintf(stderr, format, args...);
     return status;
-}
-
-static std::FILE *open_output(const std::string &name)
-{
-    std::FILE *output = name.empty() ? stdout : std::fopen(name.c_str(), "w");
-    // Whole lines of escape sequences: one write per buffer, not one per cell.
-    static char buffer[1 << 16];
-    if (output)
-        std::setvbuf(output, buffer, _IOFBF, sizeof buffer);
-    return output;
 }
 
 // Builds the table and draws every row; gives the run's status.
@@ -343,12 +325,14 @@ static int write_image(const pixel_walk &image, const run_settings &settings,
                        const char *program)
 {
     const std::string &name = settings.output_name;
-    std::FILE *output = open_output(name);
-    if (!output)
+    output_file output = open_output(name);
+    if (!output.stream)
         return report(status_output_failed, "%s: couldn't open output file %s\n", program,
                       name.c_str());
-    int status = draw_rows(image, output, settings, program);
-    if (!close_output(output) && status == status_ok)
+    int status = draw_rows(image, output.stream, settings, program);
+    if (status != status_ok)
+        abandon_output(output);
+    else if (!finish_output(output))
         status = report(status_output_failed, "%s: couldn't write output file %s\n", program,
                         name.empty() ? "<stdout>" : name.c_str());
     return status;

@@ -1,0 +1,212 @@
+// A saved banner is replaced whole or not at all, keeps its permissions, and leaves no
+// temporary file behind; what cannot be replaced is written in place. Real files, real
+// directories and, as root, a real full filesystem.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string program = CELLPAINT_BINARY;
+
+std::string banner_image(const std::string &dir, const char *size = "90x30")
+{
+    return made_by_convert_in(dir, "banner.png",
+                              std::string("-seed 5 -size ") + size + " plasma:fractal");
+}
+
+// Every name in the directory: a temporary file left behind shows here.
+std::vector<std::string> names_in(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct stat status_of(const std::string &path)
+{
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+mode_t current_umask()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+TEST(output, a_regular_file_is_replaced_whole_with_its_permissions)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir);
+    std::string expected = run_on_pty({image}, {40, 10}).out;
+    struct {
+        const char *why;
+        std::string old_text;  // empty: no file yet
+        mode_t mode;
+    } cases[] = {
+        {"an old banner", "old banner\n", 0640},
+        {"a banner others may read", "old banner\n", 0644},
+        {"a file only its owner may write", "x", 0600},
+        {"a new file gets what the umask leaves", "", 0666 & ~current_umask()},
+    };
+    for (const auto &c : cases) {
+        std::string motd = dir + "/motd";
+        fs::remove(motd);
+        ino_t old_inode = 0;
+        if (!c.old_text.empty()) {
+            write_file(motd, c.old_text);
+            chmod(motd.c_str(), c.mode);
+            old_inode = status_of(motd).st_ino;
+        }
+        program_result result = run_on_pty({image, motd}, {40, 10});
+        EXPECT_EQ(result.status, 0) << c.why << result.err;
+        EXPECT_EQ(read_file(motd), expected) << c.why;
+        struct stat now = status_of(motd);
+        EXPECT_EQ(now.st_mode & 07777, c.mode) << c.why;
+        if (old_inode) {
+            EXPECT_NE(now.st_ino, old_inode) << c.why << ": written in place";
+        }
+        EXPECT_EQ(names_in(dir), (std::vector<std::string>{"banner.png", "motd"})) << c.why;
+    }
+}
+
+TEST(output, a_link_stays_a_link_and_its_file_is_replaced)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir);
+    fs::create_directories(dir + "/real");
+    write_file(dir + "/real/motd", "old\n");
+    chmod((dir + "/real/motd").c_str(), 0604);
+    fs::create_symlink("real/motd", dir + "/link");
+    fs::create_symlink("link", dir + "/link-to-link");
+    program_result result = run_on_pty({image, dir + "/link-to-link"}, {40, 10});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(S_ISLNK(status_of(dir + "/link").st_mode));
+    EXPECT_TRUE(S_ISLNK(status_of(dir + "/link-to-link").st_mode));
+    EXPECT_EQ(read_file(dir + "/real/motd"), run_on_pty({image}, {40, 10}).out);
+    EXPECT_EQ(status_of(dir + "/real/motd").st_mode & 07777, 0604u);
+    EXPECT_EQ(names_in(dir + "/real"), std::vector<std::string>{"motd"});
+}
+
+// As root the old file's owner and group are kept too.
+TEST(output, root_keeps_the_old_files_owner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another owner";
+    const passwd *nobody = getpwnam("nobody");
+    if (!nobody)
+        GTEST_SKIP() << "no user nobody";
+    std::string dir = scratch_dir();
+    std::string motd = dir + "/motd";
+    write_file(motd, "old\n");
+    ASSERT_EQ(chown(motd.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    program_result result = run_on_pty({banner_image(dir), motd}, {40, 10});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(status_of(motd).st_uid, nobody->pw_uid);
+    EXPECT_EQ(status_of(motd).st_gid, nobody->pw_gid);
+}
+
+TEST(output, what_is_not_a_regular_file_is_written_in_place)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir);
+    std::string expected = run_on_pty({image}, {40, 10}).out;
+    // A FIFO: opened here for reading and writing, so that the program's open does not wait.
+    std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    program_result result = run_on_pty({image, fifo}, {40, 10});
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::string received(expected.size() + 100, '\0');
+    ssize_t n = read(reader, &received[0], received.size());
+    close(reader);
+    received.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    EXPECT_EQ(received, expected);
+    EXPECT_TRUE(S_ISFIFO(status_of(fifo).st_mode));
+
+    EXPECT_EQ(run_on_pty({image, "/dev/null"}, {40, 10}).status, 0);
+    // Standard output named as a file: the text arrives where standard output goes.
+    EXPECT_EQ(run_on_pty({image, "/dev/stdout"}, {40, 10}).out, expected);
+    EXPECT_EQ(run_on_pty({image, "/proc/self/fd/1"}, {40, 10}).out, expected);
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"banner.png", "fifo"}));
+}
+
+// A user's own /etc/motd in a directory only root may change: written in place.
+TEST(output, a_writable_file_in_a_closed_directory_is_written_in_place)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir);
+    std::string expected = run_on_pipe({image}).out;  // run with no terminal, as below
+    std::string closed = dir + "/etc", motd = closed + "/motd";
+    fs::create_directories(closed);
+    write_file(motd, "old banner, longer than nothing\n");
+    std::string runner;
+    if (geteuid() == 0) {
+        // Root writes anywhere: the program runs as nobody, who owns only the file.
+        const passwd *nobody = getpwnam("nobody");
+        if (!nobody || std::system("command -v setpriv >/dev/null") != 0)
+            GTEST_SKIP() << "needs the user nobody and setpriv to run without root";
+        ASSERT_EQ(chown(motd.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        // The way to the file, but not the image, which comes on standard input.
+        chmod(fs::path(dir).parent_path().c_str(), 0711);
+        chmod(dir.c_str(), 0711);
+        runner = "setpriv --reuid=" + std::to_string(nobody->pw_uid) +
+                 " --regid=" + std::to_string(nobody->pw_gid) + " --clear-groups ";
+    }
+    chmod(closed.c_str(), 0555);
+    ino_t inode = status_of(motd).st_ino;
+    std::string command = runner + "'" + program + "' /dev/stdin '" + motd + "' <'" + image + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    chmod(closed.c_str(), 0755);
+    EXPECT_EQ(read_file(motd), expected);
+    EXPECT_EQ(status_of(motd).st_ino, inode);
+    EXPECT_EQ(names_in(closed), std::vector<std::string>{"motd"});
+}
+
+// The disk fills while the new banner is written: the old one is kept byte for byte.
+TEST(output, a_full_filesystem_keeps_the_old_banner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small filesystem needs root";
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir, "960x540");
+    std::string small = dir + "/small";
+    fs::create_directories(small);
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    std::string motd = small + "/motd", old_banner(20000, '#');
+    write_file(motd, old_banner);
+    // Fill what is left, then free a little: the new text fits only in part.
+    write_file(small + "/filler", std::string(64 * 1024, 'x'));
+    fs::resize_file(small + "/filler", fs::file_size(small + "/filler") - 8192);
+    program_result result = run_on_pty({image, motd}, {240, 67});
+    std::vector<std::string> names = names_in(small);
+    std::string kept = read_file(motd);
+    umount(small.c_str());
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, program + ": couldn't write output file " + motd + "\n");
+    EXPECT_EQ(kept, old_banner);
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "motd"}));
+}
