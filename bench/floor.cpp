@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the image library alone costs for cellpaint's work: the same read (with the same
 // JPEG size hint and the header look that decides it), the same fit and resize to the
 // terminal on standard output, and the pixels exported; no matching, no output.

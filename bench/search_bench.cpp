@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Cost per pixel of the searches and of row conversion plus cell writing, on the pixels
 // of a photo-like image scaled to a 240 x 67 terminal (nearly every colour distinct)
 // and of a flat one (a few colours).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Conversions of 8-bit sRGB to CIELAB (D65) and to YIQ for the perceptual matching
 // modes. Both scale their two chroma components by the process-wide chroma weight,
 // and are applied alike to pixels and to palette colours. Double precision

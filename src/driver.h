@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The program's driver: the command line, and the run from reading the image to the
 // exit status. The only code that prints messages or chooses exit statuses.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // From an input name to the image the run draws: refuses names and formats that are
 // not bitmaps, looks at a named file's header first (so that a large JPEG is decoded at
 // reduced size), reads only the first frame, and leaves it upright in RGB or grey channels.

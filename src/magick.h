@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The one place that knows the image library: which ImageMagick the program is built
 // against (the header's path, the resize call and the filter type's name differ between
 // 6 and 7), and how it is set up before it sees untrusted input.

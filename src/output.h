@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Where the text goes. Standard output is written as the text is made; a named regular
 // file is replaced whole or not at all: the text goes to a new file beside it, which is
 // synced and then renamed over it. Terminals, devices, pipes and files this process

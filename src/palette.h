@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The terminal's 256-colour palette (only entries 16-255 are ever chosen), the
 // run's palette table, and the default match: smallest squared 8-bit RGB distance.
 // The table is built once after the command line is read and released at the end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The perceptual matching modes: CIE94 on CIELAB (perceptive) and squared distance
 // in YIQ (yiq), over the run's perceptual table, which holds the palette colours
 // converted once with the chroma weight in force when it is built. Both searches give

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Pixel rows to palette indices, and pairs of indices to half-block cells with SGR
 // colour sequences. Owns the writer's state: the colours last written, so that a
 // sequence is written only when a colour changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "settings.h"
 
 match_mode matching_mode = match_mode::rgb;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The settings of one run, as the command line leaves them, and the two of them
 // that are process-wide because the colour conversions and searches read them
 // directly: the matching mode and the chroma weight.

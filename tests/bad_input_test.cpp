@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Files people point the program at by mistake or in malice: each is either drawn or
 // refused as unreadable, never a crash, a hang, a flood of memory or a false success.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reads the program's output back into cells, following its escape sequences as a
 // terminal would, and checks that every line ends in the terminal's default colours.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Pictures as people have them: photos that say which way is up, TGA files stored from
 // the bottom, files without an alpha channel. Each is checked against the same picture
 // stored plainly, drawn by the built program.
@@ -275,7 +276,7 @@ TEST(input, a_linked_name_reads_the_file_it_names)
     std::string dir = scratch_dir();
     std::string png = dir + "/plain.png";
     write_image(png, 2, 2, {opaque(255, 0, 0), opaque(0, 0, 255), clear, opaque(0, 255, 0)});
-    symlink("plain.png", (dir + "/link.png").c_str());
+    ASSERT_EQ(symlink("plain.png", (dir + "/link.png").c_str()), 0);
     std::string expected = shown({png}, {20, 10});
     EXPECT_EQ(shown({dir + "/link.png"}, {20, 10}), expected);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A saved banner is replaced whole or not at all, keeps its permissions, and leaves no
 // temporary file behind; what cannot be replaced is written in place. Real files, real
 // directories and, as root, a real full filesystem.

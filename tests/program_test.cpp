@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The built program, run as a user runs it: standard output on a pseudo-terminal of
 // a chosen size, on real image files made here.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Helpers the tests share: running the built program with standard output on a
 // pseudo-terminal of a chosen size (or a pipe), writing real image files, and
 // reading the program's output back into cells.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The output as real terminals show it: xterm under Xvfb, checked pixel by pixel against
 // xterm's default 256-colour palette, and tmux's own parse of the same bytes.
 #include <gtest/gtest.h>
@@ -164,7 +165,7 @@ TEST(terminal, tmux_reads_back_the_colours_written)
     ASSERT_EQ(std::system((tmux + "wait-for shown").c_str()), 0);
     std::string capture = dir + "/capture.txt";
     ASSERT_EQ(std::system((tmux + "capture-pane -e -p -N > " + capture).c_str()), 0);
-    std::system((tmux + "kill-server").c_str());
+    EXPECT_EQ(std::system((tmux + "kill-server").c_str()), 0);
 
     std::vector<std::vector<cell>> written = parse_cells(run_on_pty({image}, size).out).lines;
     ASSERT_EQ(written.size(), 3u);

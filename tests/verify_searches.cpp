@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Checks a fast search against its plain loop on every colour of the 8-bit cube (or every
 // step-th value per channel): verify_searches rgb|perceptive|yiq WEIGHT [STEP]
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arguments built from the bytes (NUL-separated): the scan must end in a run, help or a
 // usage error with one of its documented messages, and never start the image library.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Synthetic pixel rows (NaN, infinities, out-of-range channels, alpha around one half,
 // empty and very long rows) through convert_row and the line writer. The output must
 // read back as the cells of the rows' indices, every line ending in the default colours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The whole run on image bytes written to a file: it must draw the image or report it
 // unreadable, within the image library's limits, and nothing else.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # bash completion for cellpaint: options, then file names.
 _cellpaint()
 {
