@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -48,13 +49,29 @@ static bool names_standard_input(const std::string &name)
     return name == "-" || (name.size() > 2 && name.compare(name.size() - 2, 2, ":-") == 0);
 }
 
+static bool starts_like_jpeg(const std::string &path)
+{
+    unsigned char start[3] = {};
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    bool jpeg = std::fread(start, 1, 3, file) == 3 && start[0] == 0xff && start[1] == 0xd8 &&
+                start[2] == 0xff;
+    std::fclose(file);
+    return jpeg;
+}
+
 // A header-only look at a named input before it is read. Standard input and existing
-// pipes or devices are never looked at: they can be read only once.
+// pipes or devices are never looked at: they can be read only once. Under the reader
+// policy the library itself refuses what is not a bitmap, so only a JPEG, for its size
+// hint, is looked at: some decoders decode the whole image even for a look (WebP).
 static bool inspect_input(MagickWand *wand, const std::string &name, terminal_size terminal)
 {
     struct stat info {};
     bool exists = stat(name.c_str(), &info) == 0;
     if (names_standard_input(name) || (exists && !S_ISREG(info.st_mode)))
+        return true;
+    if (reader_policy_in_force && !(exists && starts_like_jpeg(name)))
         return true;
     bool accepted = true;
     MagickWand *ping = NewMagickWand();
