@@ -2,7 +2,8 @@
 # The two commands of the quick start are `make run` and `make test`.
 # make test runs the whole suite twice, in a plain build and in one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then replays every fuzz
-# regression input and fuzzes each target for a short, bounded time.
+# regression input and fuzzes each target for a short, bounded time, and last
+# builds the Debian package and has lintian check it.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 25
 RUNS ?= 7
@@ -21,15 +22,18 @@ all: build
 setup:
 	@scripts/setup
 
+# The plain build with g++, the sanitized one with clang: both compilers, warnings as errors.
 $(PLAIN)/CMakeCache.txt:
-	cmake -S . -B $(PLAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake -S . -B $(PLAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	    -DCELLPAINT_WERROR=ON
 
 $(SANITIZED)/CMakeCache.txt:
-	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELLPAINT_SANITIZE=ON
+	cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCELLPAINT_SANITIZE=ON -DCELLPAINT_WERROR=ON
 
 $(FUZZ)/CMakeCache.txt:
 	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-	    -DCELLPAINT_FUZZ=ON -DCELLPAINT_TESTS=OFF
+	    -DCELLPAINT_FUZZ=ON -DCELLPAINT_TESTS=OFF -DCELLPAINT_WERROR=ON
 
 build: setup $(PLAIN)/CMakeCache.txt
 	cmake --build $(PLAIN) -j $(JOBS)
