@@ -71,9 +71,11 @@ static bool open_temporary(output_file &output)
     output.temporary = pattern;
     if (take_permissions(fd, output.target) && (output.stream = fdopen(fd, "w")))
         return true;
+    int error = errno;
     close(fd);
     unlink(pattern.c_str());
     output.temporary.clear();
+    errno = error;
     return false;
 }
 
@@ -85,13 +87,20 @@ static bool replaceable(std::string &target)
     return stat(target.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode) != 0;
 }
 
+// Where no new file may be made beside it (a user's own /etc/motd in root's /etc), the
+// file is written in place; a full disk, though, would then cost the old text.
+static bool may_write_in_place(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS || error == ENAMETOOLONG;
+}
+
 output_file open_output(const std::string &name)
 {
     output_file output;
     output.target = name;
     if (name.empty())
         output.stream = stdout;
-    else if (!replaceable(output.target) || !open_temporary(output))
+    else if (!replaceable(output.target) || (!open_temporary(output) && may_write_in_place(errno)))
         output.stream = std::fopen(name.c_str(), "w");
     // Whole lines of escape sequences: one write per buffer, not one per cell.
     static char buffer[1 << 16];

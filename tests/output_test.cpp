@@ -187,28 +187,43 @@ TEST(output, a_writable_file_in_a_closed_directory_is_written_in_place)
     EXPECT_EQ(names_in(closed), std::vector<std::string>{"motd"});
 }
 
-// The disk fills while the new banner is written: the old one is kept byte for byte.
+// The disk fills while the new banner is written, or has no room left for a new file:
+// the old banner is kept byte for byte, and nothing else is left.
 TEST(output, a_full_filesystem_keeps_the_old_banner)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a small filesystem needs root";
     std::string dir = scratch_dir();
     std::string image = banner_image(dir, "960x540");
-    std::string small = dir + "/small";
-    fs::create_directories(small);
-    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    std::string motd = small + "/motd", old_banner(20000, '#');
-    write_file(motd, old_banner);
-    // Fill what is left, then free a little: the new text fits only in part.
-    write_file(small + "/filler", std::string(64 * 1024, 'x'));
-    fs::resize_file(small + "/filler", fs::file_size(small + "/filler") - 8192);
-    program_result result = run_on_pty({image, motd}, {240, 67});
-    std::vector<std::string> names = names_in(small);
-    std::string kept = read_file(motd);
-    umount(small.c_str());
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, program + ": couldn't write output file " + motd + "\n");
-    EXPECT_EQ(kept, old_banner);
-    EXPECT_EQ(names, (std::vector<std::string>{"filler", "motd"}));
+    struct {
+        const char *why;
+        const char *options;  // of the tmpfs
+        const char *error;
+    } cases[] = {
+        {"the blocks run out while writing", "size=64k", "couldn't write output file"},
+        {"no inode is left for a new file", "size=1m,nr_inodes=8", "couldn't open output file"},
+    };
+    for (const auto &c : cases) {
+        std::string small = dir + "/small";
+        fs::create_directories(small);
+        if (mount("tmpfs", small.c_str(), "tmpfs", 0, c.options) != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here";
+        std::string motd = small + "/motd", old_banner(20000, '#');
+        write_file(motd, old_banner);
+        // Fill what is left: files until no inode is free, then blocks but for 8 KiB,
+        // so that the new text fits only in part.
+        for (int i = 0; i < 16; ++i)
+            write_file(small + "/filler" + std::to_string(i), i == 0 ? std::string(64 * 1024, 'x') : "");
+        if (fs::file_size(small + "/filler0") > 8192)
+            fs::resize_file(small + "/filler0", fs::file_size(small + "/filler0") - 8192);
+        std::vector<std::string> before = names_in(small);
+        program_result result = run_on_pty({image, motd}, {240, 67});
+        std::vector<std::string> after = names_in(small);
+        std::string kept = read_file(motd);
+        umount(small.c_str());
+        EXPECT_EQ(result.status, 2) << c.why;
+        EXPECT_EQ(result.err, program + ": " + c.error + " " + motd + "\n") << c.why;
+        EXPECT_EQ(kept, old_banner) << c.why;
+        EXPECT_EQ(after, before) << c.why;
+    }
 }
