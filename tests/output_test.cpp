@@ -151,7 +151,9 @@ TEST(output, what_is_not_a_regular_file_is_written_in_place)
     EXPECT_EQ(run_on_pty({image, "/dev/null"}, {40, 10}).status, 0);
     // Standard output named as a file: the text arrives where standard output goes.
     EXPECT_EQ(run_on_pty({image, "/dev/stdout"}, {40, 10}).out, expected);
-    EXPECT_EQ(run_on_pty({image, "/proc/self/fd/1"}, {40, 10}).out, expected);
+    if (fs::exists("/proc/self/fd/1")) {  // not where /proc is not mounted
+        EXPECT_EQ(run_on_pty({image, "/proc/self/fd/1"}, {40, 10}).out, expected);
+    }
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"banner.png", "fifo"}));
 }
 
@@ -191,6 +193,9 @@ TEST(output, a_writable_file_in_a_closed_directory_is_written_in_place)
 // the old banner is kept byte for byte, and nothing else is left.
 TEST(output, a_full_filesystem_keeps_the_old_banner)
 {
+#ifndef __linux__
+    GTEST_SKIP() << "a small tmpfs is mounted only on Linux";
+#else
     if (geteuid() != 0)
         GTEST_SKIP() << "mounting a small filesystem needs root";
     std::string dir = scratch_dir();
@@ -226,4 +231,5 @@ TEST(output, a_full_filesystem_keeps_the_old_banner)
         EXPECT_EQ(kept, old_banner) << c.why;
         EXPECT_EQ(after, before) << c.why;
     }
+#endif
 }
