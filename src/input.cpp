@@ -130,6 +130,10 @@ bool read_image(MagickWand *wand, const std::string &name, terminal_size termina
     if (names_refused_reader(name) || !inspect_input(wand, name, terminal) ||
         MagickReadImage(wand, first_frame(name).c_str()) == MagickFalse)
         return false;
+    // Some decoders give up part way and still return the image, with an error: the
+    // pixels they never wrote hold whatever the heap held (a truncated HDR file).
+    if (MagickGetExceptionType(wand) >= ErrorException)
+        return false;
     // After a read the current image is the last frame; an optimized GIF's last frame
     // is only the rectangle that changed.
     MagickSetFirstIterator(wand);

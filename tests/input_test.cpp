@@ -280,3 +280,20 @@ TEST(input, a_linked_name_reads_the_file_it_names)
     std::string expected = shown({png}, {20, 10});
     EXPECT_EQ(shown({dir + "/link.png"}, {20, 10}), expected);
 }
+
+// A decoder that stops part way with an error leaves pixels it never wrote: such a read
+// is a failure, not a picture whose colours change with what the heap held.
+TEST(input, a_read_that_ends_in_an_error_is_a_failure)
+{
+    std::string dir = scratch_dir();
+    std::string whole = made_by_convert_in(dir, "whole.hdr", "-seed 3 -size 200x150 plasma:fractal");
+    std::string truncated = dir + "/truncated.hdr";
+    write_file(truncated, read_file(whole).substr(0, 20000));
+    program_result result = run_on_pty({truncated}, {40, 12});
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.err, std::string(CELLPAINT_BINARY) + ": couldn't open input file " +
+                              truncated + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(shown({whole}, {40, 12}).empty(), false);
+}
+
