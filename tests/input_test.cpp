@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -46,15 +47,20 @@ std::string le16(unsigned v)
     return {static_cast<char>(v & 0xff), static_cast<char>(v >> 8)};
 }
 
-// An EXIF block holding only the orientation tag, put right after the JPEG's start marker.
+// EXIF data holding only the orientation tag.
+std::string exif_orientation(unsigned orientation)
+{
+    return std::string("II*\0", 4) + le16(8) + le16(0) +  // header, IFD at 8
+           le16(1) +                                      // one entry
+           le16(0x0112) + le16(3) + le16(1) + le16(0) +   // Orientation, SHORT, 1
+           le16(orientation) + le16(0) +                  // its value
+           le16(0) + le16(0);                             // no next IFD
+}
+
+// The EXIF block put right after the JPEG's start marker.
 std::string with_orientation(const std::string &jpeg, unsigned orientation)
 {
-    std::string tiff = std::string("II*\0", 4) + le16(8) + le16(0) +  // header, IFD at 8
-                       le16(1) +                                      // one entry
-                       le16(0x0112) + le16(3) + le16(1) + le16(0) +   // Orientation, SHORT, 1
-                       le16(orientation) + le16(0) +                  // its value
-                       le16(0) + le16(0);                             // no next IFD
-    std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string body = std::string("Exif\0\0", 6) + exif_orientation(orientation);
     std::size_t length = body.size() + 2;
     std::string app1 = std::string("\xff\xe1", 2) + static_cast<char>(length >> 8) +
                        static_cast<char>(length & 0xff) + body;
@@ -203,7 +209,57 @@ std::string padded_bmp(unsigned width, unsigned height, const std::vector<rgba> 
            le32(14 + 40) + info + data;
 }
 
+std::string be32(std::uint32_t v)
+{
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+// An eXIf chunk with the orientation, right after the PNG's header chunk.
+std::string png_with_orientation(const std::string &png, unsigned orientation)
+{
+    std::string data = exif_orientation(orientation), body = "eXIf" + data;
+    auto crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()),
+                     static_cast<uInt>(body.size()));
+    std::string chunk = be32(static_cast<std::uint32_t>(data.size())) + body +
+                        be32(static_cast<std::uint32_t>(crc));
+    const std::size_t after_header = 8 + 25;
+    return png.substr(0, after_header) + chunk + png.substr(after_header);
+}
+
+OrientationType reported_orientation(const std::string &path)
+{
+    MagickWand *wand = NewMagickWand();
+    MagickPingImage(wand, path.c_str());
+    OrientationType orientation = MagickGetImageOrientation(wand);
+    DestroyMagickWand(wand);
+    return orientation;
+}
+
 }  // namespace
+
+// A TIFF's orientation tag, and a PNG's eXIf chunk where the library reads it (6.9.11
+// does not, 7 does): the picture is drawn upright exactly when the library says which
+// way is up.
+TEST(input, tiff_and_png_orientation_tags_are_followed)
+{
+    const unsigned width = 64, height = 48;
+    std::string dir = scratch_dir();
+    std::string png = dir + "/upright.png";
+    write_image(png, width, height, blocks(width, height));
+    std::string sideways = made_by_convert_in(dir, "sideways.png", "'" + png + "' -rotate -90");
+    std::string tiff =
+        made_by_convert_in(dir, "tagged.tif", "'" + sideways + "' -orient right-top");
+    std::string tagged_png = dir + "/tagged.png";
+    write_file(tagged_png, png_with_orientation(read_file(sideways), 6));
+    terminal_cells terminal{40, 12};
+    std::string upright = shown({png}, terminal), stored = shown({sideways}, terminal);
+    for (const std::string &path : {tiff, tagged_png}) {
+        bool told = reported_orientation(path) == RightTopOrientation;
+        EXPECT_TRUE(told || path == tagged_png) << path;
+        EXPECT_EQ(shown({path}, terminal), told ? upright : stored) << path;
+    }
+}
 
 TEST(input, tga_origins_and_files_without_alpha_show_the_picture)
 {
