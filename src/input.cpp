@@ -140,7 +140,7 @@ bool read_image(MagickWand *wand, const std::string &name, terminal_size termina
     // A truncated file can be read "successfully" as 0 x 0, which cannot be walked.
     if (MagickGetImageWidth(wand) == 0 || MagickGetImageHeight(wand) == 0)
         return false;
-    // A pipe cannot be looked at before it is read.
+    // What was not looked at before the read: a pipe, or a file the policy guards.
     if (has_refused_format(wand))
         return false;
     if (!is_rgb_or_grey(MagickGetImageColorspace(wand)))

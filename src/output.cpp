@@ -37,7 +37,7 @@ static bool follow_links(std::string &path)
         if (length < 0 || static_cast<std::size_t>(length) >= link.size())
             return false;
         std::string next(link.data(), static_cast<std::size_t>(length));
-        path = next[0] == '/' ? next : directory_of(path) + "/" + next;
+        path = !next.empty() && next[0] == '/' ? next : directory_of(path) + "/" + next;
     }
     return false;  // a loop of links: opening the name reports it
 }
