@@ -43,9 +43,9 @@ std::vector<rgb_triple> pixels_of(const char *source)
 void per_pixel(benchmark::State &state, std::size_t pixels)
 {
     // Seconds per pixel, shown with its SI prefix (for example "160n" for 160 ns).
-    state.counters["per_pixel"] = benchmark::Counter(
-        static_cast<double>(pixels),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_pixel"] = benchmark::Counter(static_cast<double>(pixels),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
 }
 
 using search = unsigned long (*)(int, int, int);

@@ -290,8 +290,8 @@ static void render_image(const pixel_walk &image, std::FILE *output, unsigned lo
         PixelWand **lower = PixelGetNextIteratorRow(image.iterator, &lower_count);
         lower_count = lower ? std::min(lower_count, rows.capacity) : 0;
         if (lower)
-            width = std::max(width,
-                             convert_row(lower, rows.lower.get(), lower_count, image.has_alpha));
+            width =
+                std::max(width, convert_row(lower, rows.lower.get(), lower_count, image.has_alpha));
         write_line(output, margin, rows.upper.get(), upper_count, rows.lower.get(), lower_count,
                    width);
         upper = PixelGetNextIteratorRow(image.iterator, &upper_count);
@@ -322,8 +322,7 @@ static int draw_rows(const pixel_walk &image, std::FILE *output, const run_setti
     return status;
 }
 
-static int write_image(const pixel_walk &image, const run_settings &settings,
-                       const char *program)
+static int write_image(const pixel_walk &image, const run_settings &settings, const char *program)
 {
     const std::string &name = settings.output_name;
     output_file output = open_output(name);

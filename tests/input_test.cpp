@@ -69,15 +69,15 @@ std::string with_orientation(const std::string &jpeg, unsigned orientation)
 
 // What turns an upright picture into the one stored under each EXIF orientation.
 const char *const stored_turn[9] = {
-    "",                           // 0: not used
-    "",                           // 1: top-left, as it is
-    "-flop",                      // 2: top-right, mirrored
-    "-rotate 180",                // 3: bottom-right
-    "-flip",                      // 4: bottom-left, upside down
-    "-transpose",                 // 5: left-top
-    "-rotate -90",                // 6: right-top, a phone held upright
-    "-transverse",                // 7: right-bottom
-    "-rotate 90",                 // 8: left-bottom
+    "",             // 0: not used
+    "",             // 1: top-left, as it is
+    "-flop",        // 2: top-right, mirrored
+    "-rotate 180",  // 3: bottom-right
+    "-flip",        // 4: bottom-left, upside down
+    "-transpose",   // 5: left-top
+    "-rotate -90",  // 6: right-top, a phone held upright
+    "-transverse",  // 7: right-bottom
+    "-rotate 90",   // 8: left-bottom
 };
 
 struct oriented_photos {
@@ -167,8 +167,8 @@ namespace {
 
 std::string tga_header(unsigned width, unsigned height, unsigned bits, unsigned descriptor)
 {
-    return std::string("\0\0\x02\0\0\0\0\0", 8) + le16(0) + le16(0) + le16(width) +
-           le16(height) + static_cast<char>(bits) + static_cast<char>(descriptor);
+    return std::string("\0\0\x02\0\0\0\0\0", 8) + le16(0) + le16(0) + le16(width) + le16(height) +
+           static_cast<char>(bits) + static_cast<char>(descriptor);
 }
 
 // Uncompressed true-colour TGA, blue-green-red, stored from the bottom row up unless
@@ -219,8 +219,8 @@ std::string be32(std::uint32_t v)
 std::string png_with_orientation(const std::string &png, unsigned orientation)
 {
     std::string data = exif_orientation(orientation), body = "eXIf" + data;
-    auto crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()),
-                     static_cast<uInt>(body.size()));
+    auto crc =
+        crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
     std::string chunk = be32(static_cast<std::uint32_t>(data.size())) + body +
                         be32(static_cast<std::uint32_t>(crc));
     const std::size_t after_header = 8 + 25;
@@ -342,14 +342,14 @@ TEST(input, a_linked_name_reads_the_file_it_names)
 TEST(input, a_read_that_ends_in_an_error_is_a_failure)
 {
     std::string dir = scratch_dir();
-    std::string whole = made_by_convert_in(dir, "whole.hdr", "-seed 3 -size 200x150 plasma:fractal");
+    std::string whole =
+        made_by_convert_in(dir, "whole.hdr", "-seed 3 -size 200x150 plasma:fractal");
     std::string truncated = dir + "/truncated.hdr";
     write_file(truncated, read_file(whole).substr(0, 20000));
     program_result result = run_on_pty({truncated}, {40, 12});
     EXPECT_EQ(result.status, 3);
-    EXPECT_EQ(result.err, std::string(CELLPAINT_BINARY) + ": couldn't open input file " +
-                              truncated + "\n");
+    EXPECT_EQ(result.err,
+              std::string(CELLPAINT_BINARY) + ": couldn't open input file " + truncated + "\n");
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(shown({whole}, {40, 12}).empty(), false);
 }
-

@@ -55,21 +55,14 @@ TEST(image_library, refuses_readers_that_are_not_bitmaps)
         const char *name;
         bool refused, refused_without_policy;
     } cases[] = {
-        {"msl:x", true, true},
-        {"MSL:x", true, true},
-        {"text:notes", true, true},
-        {"mvg:drawing", true, true},
-        {"x:root", true, true},
-        {"https://example/x.png", true, true},
+        {"msl:x", true, true},           {"MSL:x", true, true},
+        {"text:notes", true, true},      {"mvg:drawing", true, true},
+        {"x:root", true, true},          {"https://example/x.png", true, true},
         {"script.msl", true, true},  // the library goes by the extension
-        {"notes.TXT", true, true},
-        {"drawing.mvg", true, true},
-        {"drawing.mvg[0]", true, true},
-        {"photo.png", false, false},
-        {"png:photo", false, false},
-        {"anim.gif[2]", false, false},
-        {"dir.msl/photo", false, false},
-        {"dir:with/colon", false, false},
+        {"notes.TXT", true, true},       {"drawing.mvg", true, true},
+        {"drawing.mvg[0]", true, true},  {"photo.png", false, false},
+        {"png:photo", false, false},     {"anim.gif[2]", false, false},
+        {"dir.msl/photo", false, false}, {"dir:with/colon", false, false},
         {"drawing.svg", false, true},  // its drawing can name files in any reader
     };
     bool saved = reader_policy_in_force;

@@ -218,7 +218,8 @@ TEST(output, a_full_filesystem_keeps_the_old_banner)
         // Fill what is left: files until no inode is free, then blocks but for 8 KiB,
         // so that the new text fits only in part.
         for (int i = 0; i < 16; ++i)
-            write_file(small + "/filler" + std::to_string(i), i == 0 ? std::string(64 * 1024, 'x') : "");
+            write_file(small + "/filler" + std::to_string(i),
+                       i == 0 ? std::string(64 * 1024, 'x') : "");
         if (fs::file_size(small + "/filler0") > 8192)
             fs::resize_file(small + "/filler0", fs::file_size(small + "/filler0") - 8192);
         std::vector<std::string> before = names_in(small);
