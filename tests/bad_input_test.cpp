@@ -19,21 +19,6 @@
 
 namespace {
 
-std::string be32(std::uint32_t v)
-{
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-
-std::string png_chunk(const std::string &type, const std::string &data)
-{
-    std::string body = type + data;
-    auto crc =
-        crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
-    return be32(static_cast<std::uint32_t>(data.size())) + body +
-           be32(static_cast<std::uint32_t>(crc));
-}
-
 const std::string png_signature = "\x89PNG\r\n\x1a\n";
 
 std::string png_header(std::uint32_t width, std::uint32_t height)

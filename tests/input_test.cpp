@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -209,22 +208,12 @@ std::string padded_bmp(unsigned width, unsigned height, const std::vector<rgba> 
            le32(14 + 40) + info + data;
 }
 
-std::string be32(std::uint32_t v)
-{
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-
 // An eXIf chunk with the orientation, right after the PNG's header chunk.
 std::string png_with_orientation(const std::string &png, unsigned orientation)
 {
-    std::string data = exif_orientation(orientation), body = "eXIf" + data;
-    auto crc =
-        crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
-    std::string chunk = be32(static_cast<std::uint32_t>(data.size())) + body +
-                        be32(static_cast<std::uint32_t>(crc));
     const std::size_t after_header = 8 + 25;
-    return png.substr(0, after_header) + chunk + png.substr(after_header);
+    return png.substr(0, after_header) + png_chunk("eXIf", exif_orientation(orientation)) +
+           png.substr(after_header);
 }
 
 OrientationType reported_orientation(const std::string &path)

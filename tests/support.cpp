@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -190,6 +191,21 @@ std::string made_by_convert_in(const std::string &dir, const std::string &name,
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("failed: " + command);
     return path;
+}
+
+std::string be32(std::uint32_t v)
+{
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+std::string png_chunk(const std::string &type, const std::string &data)
+{
+    std::string body = type + data;
+    auto crc =
+        crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
+    return be32(static_cast<std::uint32_t>(data.size())) + body +
+           be32(static_cast<std::uint32_t>(crc));
 }
 
 std::string read_file(const std::string &path)

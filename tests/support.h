@@ -48,6 +48,9 @@ void write_image(const std::string &path, unsigned width, unsigned height,
 // gives the file's path.
 std::string made_by_convert_in(const std::string &dir, const std::string &name,
                                const std::string &arguments);
+// Big-endian 32 bits, and a PNG chunk with its length and CRC, for hand-made files.
+std::string be32(std::uint32_t v);
+std::string png_chunk(const std::string &type, const std::string &data);
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &bytes);
 
