@@ -326,6 +326,11 @@ static int write_image(const pixel_walk &image, const run_settings &settings, co
 {
     const std::string &name = settings.output_name;
     output_file output = open_output(name);
+    if (output.is_picture)
+        return report(status_output_failed,
+                      "%s: won't write over the picture %s (remove it first, or name another "
+                      "output file)\n",
+                      program, name.c_str());
     if (!output.stream)
         return report(status_output_failed, "%s: couldn't open output file %s\n", program,
                       name.c_str());

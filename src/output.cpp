@@ -2,11 +2,79 @@
 #include "output.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <string_view>
 #include <vector>
+
+// The temporary file's name, where a signal handler can reach it without allocating.
+static char pending_name[PATH_MAX];
+static volatile sig_atomic_t pending = 0;
+
+// The signals that end a run at a terminal or in a pipeline.
+static const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+static void remove_pending_and_end(int signal_number)
+{
+    if (pending)
+        unlink(pending_name);
+    // The handler was reset on entry: the signal now ends the process as it would have.
+    raise(signal_number);
+}
+
+static void catch_ending_signals()
+{
+    static bool caught = false;
+    if (caught)
+        return;
+    caught = true;
+    for (int signal_number : ending_signals) {
+        struct sigaction action {
+        }, previous{};
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        if (sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
+            continue;
+        action.sa_handler = remove_pending_and_end;
+        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// Made with the ending signals held, so that no signal comes between the file and its name.
+static int make_pending_file(const std::string &pattern)
+{
+    if (pattern.size() >= sizeof pending_name) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    catch_ending_signals();
+    sigset_t held, previous;
+    sigemptyset(&held);
+    for (int signal_number : ending_signals)
+        sigaddset(&held, signal_number);
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    std::memcpy(pending_name, pattern.c_str(), pattern.size() + 1);
+    int fd = mkstemp(pending_name);
+    int error = errno;
+    pending = fd >= 0;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return fd;
+}
+
+// Removed before it is forgotten, so that a signal in between finds nothing left to do.
+static void remove_pending()
+{
+    unlink(pending_name);
+    pending = 0;
+}
 
 static bool starts_with(const std::string &text, const char *prefix)
 {
@@ -64,16 +132,15 @@ static bool take_permissions(int fd, const std::string &target)
 static bool open_temporary(output_file &output)
 {
     std::string base = output.target.substr(output.target.rfind('/') + 1);
-    std::string pattern = directory_of(output.target) + "/." + base + ".XXXXXX";
-    int fd = mkstemp(&pattern[0]);
+    int fd = make_pending_file(directory_of(output.target) + "/." + base + ".XXXXXX");
     if (fd < 0)
         return false;
-    output.temporary = pattern;
+    output.temporary = pending_name;
     if (take_permissions(fd, output.target) && (output.stream = fdopen(fd, "w")))
         return true;
     int error = errno;
     close(fd);
-    unlink(pattern.c_str());
+    remove_pending();
     output.temporary.clear();
     errno = error;
     return false;
@@ -94,12 +161,105 @@ static bool may_write_in_place(int error)
     return error == EACCES || error == EPERM || error == EROFS || error == ENAMETOOLONG;
 }
 
+static bool bytes_at(std::string_view head, std::size_t offset, std::string_view bytes)
+{
+    return head.size() >= offset + bytes.size() && head.substr(offset, bytes.size()) == bytes;
+}
+
+// A header size that only a Windows bitmap's info header has, after "BM", two reserved
+// zero words and the pixel offset: "BM" alone begins too many texts.
+static bool is_bitmap(std::string_view head)
+{
+    static const unsigned char header_sizes[] = {12, 40, 52, 56, 64, 108, 124};
+    if (!bytes_at(head, 0, "BM") || !bytes_at(head, 6, std::string_view("\0\0\0\0", 4)) ||
+        !bytes_at(head, 15, std::string_view("\0\0\0", 3)))
+        return false;
+    for (unsigned char size : header_sizes)
+        if (static_cast<unsigned char>(head[14]) == size)
+            return true;
+    return false;
+}
+
+// "P1" to "P6", white space and the width (or a comment): "P1 text" is no picture.
+static bool is_portable_anymap(std::string_view head)
+{
+    return head.size() >= 4 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
+           std::strchr(" \t\r\n", head[2]) &&
+           (std::isdigit(static_cast<unsigned char>(head[3])) || head[3] == '#' ||
+            std::isspace(static_cast<unsigned char>(head[3])));
+}
+
+// The ISO base media formats of still pictures: HEIF, HEIC and AVIF.
+static bool is_heif(std::string_view head)
+{
+    static const char *const brands[] = {"heic", "heix", "hevc", "mif1", "msf1", "avif", "avis"};
+    for (const char *brand : brands)
+        if (bytes_at(head, 4, "ftyp") && bytes_at(head, 8, brand))
+            return true;
+    return false;
+}
+
+bool has_picture_signature(const std::string &bytes)
+{
+    using namespace std::string_view_literals;
+    static const std::string_view starts[] = {"\x89PNG\r\n\x1a\n"sv,
+                                              "\xff\xd8\xff"sv,
+                                              "GIF87a"sv,
+                                              "GIF89a"sv,
+                                              "II*\0"sv,
+                                              "MM\0*"sv,
+                                              "II+\0"sv,
+                                              "MM\0+"sv,
+                                              "\0\0\1\0"sv,
+                                              "\0\0\2\0"sv,
+                                              "8BPS"sv,
+                                              "\xff\x4f\xff\x51"sv,
+                                              "\0\0\0\x0cjP  \r\n\x87\n"sv,
+                                              "\xff\x0a"sv,
+                                              "\0\0\0\x0cJXL \r\n\x87\n"sv,
+                                              "qoif"sv,
+                                              "\x76\x2f\x31\x01"sv,
+                                              "farbfeld"sv,
+                                              "id=ImageMagick"sv,
+                                              "#?RADIANCE"sv,
+                                              "#?RGBE"sv,
+                                              "gimp xcf"sv,
+                                              "DDS "sv,
+                                              "P7\n"sv,
+                                              "\x59\xa6\x6a\x95"sv,
+                                              "\x01\xda"sv};
+    std::string_view head = bytes;
+    for (std::string_view start : starts)
+        if (bytes_at(head, 0, start))
+            return true;
+    return (bytes_at(head, 0, "RIFF") && bytes_at(head, 8, "WEBP")) || is_bitmap(head) ||
+           is_portable_anymap(head) || is_heif(head);
+}
+
+// Only the first bytes, and only of a regular file: a FIFO or a device is no picture,
+// and reading one could block or take what another reader is waiting for.
+static bool names_a_picture(const std::string &name)
+{
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[32];
+    ssize_t length = read(fd, head, sizeof head);
+    close(fd);
+    return length > 0 && has_picture_signature(std::string(head, static_cast<std::size_t>(length)));
+}
+
 output_file open_output(const std::string &name)
 {
     output_file output;
     output.target = name;
     if (name.empty())
         output.stream = stdout;
+    else if (names_a_picture(name))
+        output.is_picture = true;
     else if (!replaceable(output.target) || (!open_temporary(output) && may_write_in_place(errno)))
         output.stream = std::fopen(name.c_str(), "w");
     // Whole lines of escape sequences: one write per buffer, not one per cell.
@@ -131,10 +291,11 @@ bool finish_output(output_file &output)
     if (output.temporary.empty())
         return ok;
     if (ok && std::rename(output.temporary.c_str(), output.target.c_str()) == 0) {
+        pending = 0;
         sync_directory(output.target);
         return true;
     }
-    unlink(output.temporary.c_str());
+    remove_pending();
     return false;
 }
 
@@ -146,5 +307,5 @@ void abandon_output(output_file &output)
         std::fclose(output.stream);
     output.stream = nullptr;
     if (!output.temporary.empty())
-        unlink(output.temporary.c_str());
+        remove_pending();
 }

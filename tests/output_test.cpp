@@ -6,17 +6,26 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#ifdef __FreeBSD__
+#include <libutil.h>  // forkpty
+#else
+#include <pty.h>
+#endif
 #include <pwd.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "output.h"
 #include "support.h"
 
 namespace fs = std::filesystem;
@@ -233,4 +242,135 @@ TEST(output, a_full_filesystem_keeps_the_old_banner)
         EXPECT_EQ(after, before) << c.why;
     }
 #endif
+}
+
+// "cellpaint a.png b.png" from a user who expected two pictures: b.png stays a picture.
+TEST(output, a_picture_is_never_written_over)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir);
+    struct {
+        const char *why;
+        const char *name;  // made by convert from the banner, so really that format
+    } pictures[] = {
+        {"PNG", "old.png"},
+        {"JPEG", "old.jpg"},
+        {"GIF", "old.gif"},
+        {"WebP", "old.webp"},
+        {"TIFF", "old.tif"},
+        {"BMP", "old.bmp"},
+        {"icon", "old.ico"},
+        {"Photoshop", "old.psd"},
+        {"portable pixmap", "old.ppm"},
+        {"portable bitmap", "old.pbm"},
+        {"a picture under a text's name", "png:motd"},
+    };
+    for (const auto &c : pictures) {
+        std::string path = made_by_convert_in(dir, c.name, image + " -resize 32x32");
+        std::string before = read_file(path);
+        program_result result = run_on_pty({image, path}, {40, 10});
+        EXPECT_EQ(result.status, 2) << c.why;
+        EXPECT_EQ(result.err, program + ": won't write over the picture " + path +
+                                  " (remove it first, or name another output file)\n")
+            << c.why;
+        EXPECT_EQ(read_file(path), before) << c.why;
+    }
+    // Through a link too; and nothing was left beside any of them.
+    fs::create_symlink("old.png", dir + "/link");
+    EXPECT_EQ(run_on_pty({image, dir + "/link"}, {40, 10}).status, 2);
+    for (const std::string &name : names_in(dir))
+        EXPECT_NE(name[0], '.') << name;
+}
+
+// Text, however it begins, is a banner to replace; a signature needs its whole shape.
+TEST(output, only_picture_signatures_count)
+{
+    using namespace std::string_literals;
+    struct {
+        const char *why;
+        std::string head;
+        bool picture;
+    } cases[] = {
+        {"one of our banners", "\x1b[38;5;16m\xe2\x96\x80", false},
+        {"a banner with a margin", "    \x1b[48;5;231m ", false},
+        {"a text that starts like a bitmap", "BMW owners: the car park is closed today\n", false},
+        {"a text that starts like a bitmap's magic", "P1 maintenance window at noon\n", false},
+        {"an empty file", "", false},
+        {"a truncated PNG signature", "\x89PNG\r\n", false},
+        {"PNG", "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR"s, true},
+        {"JPEG", "\xff\xd8\xff\xe0\0\x10JFIF"s, true},
+        {"WebP", "RIFF\x24\0\0\0WEBPVP8 "s, true},
+        {"a RIFF that is no WebP", "RIFF\x24\0\0\0WAVEfmt "s, false},
+        {"a Windows bitmap", "BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0"s, true},
+        {"AVIF",
+         "\0\0\0\x1c"
+         "ftypavif\0\0\0\0"s,
+         true},
+        {"an MP4 video",
+         "\0\0\0\x1c"
+         "ftypisom\0\0\0\0"s,
+         false},
+        {"a plain graymap", "P2\n# made by hand\n2 2\n"s, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(has_picture_signature(c.head), c.picture) << c.why;
+}
+
+namespace {
+
+// Starts the program on a pty that takes long to fill, and gives its pid.
+pid_t start_long_write(const std::string &image, const std::string &output)
+{
+    winsize window{};
+    window.ws_col = 3000;
+    window.ws_row = 1500;
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, &window);
+    if (pid == 0) {
+        // As from a shell: the tests ignore SIGPIPE, and an ignored signal stays ignored.
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+            signal(signal_number, SIG_DFL);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execl(program.c_str(), program.c_str(), "-p", image.c_str(), output.c_str(),
+              static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+std::string temporary_in(const std::string &dir)
+{
+    for (const std::string &name : names_in(dir))
+        if (name.rfind(".motd.", 0) == 0)
+            return name;
+    return "";
+}
+
+}  // namespace
+
+// Ctrl-C, kill, a closed terminal or a closed pipe while the new banner is being written.
+TEST(output, a_signal_leaves_the_old_banner_and_no_temporary_file)
+{
+    std::string dir = scratch_dir();
+    std::string image = banner_image(dir, "64x64");
+    std::string motd = dir + "/motd";
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        write_file(motd, "old banner\n");
+        pid_t pid = start_long_write(image, motd);
+        ASSERT_GT(pid, 0);
+        // The file is made once the picture is read and scaled; the write takes seconds.
+        for (int tries = 0; tries < 20000 && temporary_in(dir).empty(); ++tries)
+            usleep(1000);
+        bool writing = !temporary_in(dir).empty();
+        kill(pid, signal_number);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(writing) << strsignal(signal_number) << ": no temporary file was seen";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number)
+            << strsignal(signal_number) << ": status " << status;
+        EXPECT_TRUE(read_file(motd) == "old banner\n") << strsignal(signal_number);
+        EXPECT_EQ(names_in(dir), (std::vector<std::string>{"banner.png", "motd"}))
+            << strsignal(signal_number);
+    }
 }
