@@ -41,7 +41,7 @@ static void catch_ending_signals()
         if (sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
             continue;
         action.sa_handler = remove_pending_and_end;
-        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        action.sa_flags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
         sigemptyset(&action.sa_mask);
         sigaction(signal_number, &action, nullptr);
     }
