@@ -96,6 +96,8 @@ void wait_for(pid_t pid, program_result &result)
     wait4(pid, &status, 0, &usage);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.max_rss_kib = usage.ru_maxrss;
+    auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    result.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 program_result run(const std::vector<std::string> &args, const terminal_cells *size,
@@ -132,11 +134,8 @@ program_result run(const std::vector<std::string> &args, const terminal_cells *s
     close(err[1]);
     if (!size)
         close(out[1]);
-    auto start = std::chrono::steady_clock::now();
     pump(pid, in[1], stdin_data, out_fd, err[0], result);
     wait_for(pid, result);
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
 

@@ -152,8 +152,8 @@ TEST(terminal, xterm_shows_each_half_cell_in_its_palette_colour)
 
 TEST(terminal, tmux_reads_back_the_colours_written)
 {
-    if (!have("tmux"))
-        GTEST_SKIP() << "needs tmux";
+    if (!have("tmux") || !have("timeout"))
+        GTEST_SKIP() << "needs tmux and timeout";
     std::string dir = scratch_dir();
     std::string image = dir + "/blocks.png";
     write_image(image, width, height, blocks);
@@ -162,10 +162,15 @@ TEST(terminal, tmux_reads_back_the_colours_written)
                         std::to_string(size.lines) + " \"" + CELLPAINT_BINARY + " " + image + "; " +
                         tmux + "wait-for -S shown; sleep 60\"";
     ASSERT_EQ(std::system(start.c_str()), 0);
-    ASSERT_EQ(std::system((tmux + "wait-for shown").c_str()), 0);
+    // Bounded, so that a stuck tmux fails the test instead of hanging the suite; the
+    // server goes whatever happened.
+    int shown = std::system(("timeout 30 " + tmux + "wait-for shown").c_str());
     std::string capture = dir + "/capture.txt";
-    ASSERT_EQ(std::system((tmux + "capture-pane -e -p -N > " + capture).c_str()), 0);
-    EXPECT_EQ(std::system((tmux + "kill-server").c_str()), 0);
+    int captured = std::system(("timeout 30 " + tmux + "capture-pane -e -p -N > " + capture).c_str());
+    int killed = std::system(("timeout 30 " + tmux + "kill-server 2>/dev/null").c_str());
+    ASSERT_EQ(shown, 0) << "tmux did not show the picture within 30 s";
+    ASSERT_EQ(captured, 0);
+    EXPECT_EQ(killed, 0);
 
     std::vector<std::vector<cell>> written = parse_cells(run_on_pty({image}, size).out).lines;
     ASSERT_EQ(written.size(), 3u);
