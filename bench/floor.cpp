@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver.h"
+#include "geometry.h"
+#include "input.h"
 
 int main(int argc, char **argv)
 {

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver.h"
+#include "geometry.h"
+#include "match.h"
 #include "palette.h"
 #include "perceptual.h"
 #include "render.h"

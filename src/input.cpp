@@ -23,9 +23,11 @@ static bool swaps_sides(OrientationType orientation)
 std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationType orientation,
                            terminal_size terminal)
 {
+    bool sideways = swaps_sides(orientation);
+    terminal = sideways ? needed_size(height, width, terminal) : needed_size(width, height, terminal);
     std::size_t across = 2 * std::size_t{terminal.columns};
     std::size_t down = 4 * std::size_t{terminal.lines};
-    if (swaps_sides(orientation))
+    if (sideways)
         std::swap(across, down);
     if (width < across || height < down)
         return "";

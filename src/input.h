@@ -7,15 +7,13 @@
 #include <cstddef>
 #include <string>
 
+#include "geometry.h"
 #include "magick.h"
-
-struct terminal_size {
-    unsigned columns, lines;
-};
 
 // The decoder may scale a JPEG down by a power of two while it stays at least twice the
 // final size: the "jpeg:size" to ask for, or "" for a JPEG too small to gain from it (the
-// hint would enlarge it). The terminal's sides are those of the upright picture.
+// hint would enlarge it). The terminal's sides are those of the upright picture; a side
+// left free is reckoned from the fitted picture.
 std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationType orientation,
                            terminal_size terminal);
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include "command_line.h"
 #include "driver.h"
 
 int main(int argc, char **argv)

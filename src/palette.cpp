@@ -3,9 +3,6 @@
 
 #include <new>
 
-#include "perceptual.h"
-#include "settings.h"
-
 rgb_triple *rgb_table = nullptr;
 
 rgb_triple palette_rgb(unsigned long index)
@@ -87,7 +84,7 @@ unsigned long nearest_rgb(int red, int green, int blue)
     return best_index;
 }
 
-static bool build_rgb_table()
+bool build_rgb_table()
 {
     rgb_table = new (std::nothrow) rgb_triple[palette_size];
     if (!rgb_table)
@@ -97,16 +94,8 @@ static bool build_rgb_table()
     return true;
 }
 
-bool build_palette_table()
-{
-    if (matching_mode == match_mode::rgb)
-        return build_rgb_table();
-    return build_perceptual_table();
-}
-
-void release_palette_table()
+void release_rgb_table()
 {
     delete[] rgb_table;
     rgb_table = nullptr;
-    release_perceptual_table();
 }

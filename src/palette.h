@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The terminal's 256-colour palette (only entries 16-255 are ever chosen), the
-// run's palette table, and the default match: smallest squared 8-bit RGB distance.
-// The table is built once after the command line is read and released at the end.
+// rgb mode's table, and the default match: smallest squared 8-bit RGB distance.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +25,6 @@ unsigned long nearest_rgb(int red, int green, int blue);
 // The plain loop over rgb_table that the fast search is checked against.
 unsigned long nearest_rgb_reference(int red, int green, int blue);
 
-// Builds the table of the process-wide matching mode; false when out of memory.
-bool build_palette_table();
-void release_palette_table();
+// Called through build_palette_table / release_palette_table (match.h).
+bool build_rgb_table();
+void release_rgb_table();

@@ -18,6 +18,6 @@ unsigned long nearest_yiq(int red, int green, int blue);
 unsigned long nearest_cie94_reference(int red, int green, int blue);
 unsigned long nearest_yiq_reference(int red, int green, int blue);
 
-// Called through build_palette_table / release_palette_table.
+// Called through build_palette_table / release_palette_table (match.h).
 bool build_perceptual_table();
 void release_perceptual_table();

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "render.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "match.h"
 #include "palette.h"
-#include "perceptual.h"
 #include "settings.h"
 
 unsigned long current_fg = 0;
@@ -18,10 +21,11 @@ int channel_to_8bit(double value)
     return static_cast<int>(scaled);
 }
 
-// The search is a template argument so that the mode is chosen once per row. A pixel
-// the colour of the one before it takes its index: flat images repeat colours in runs.
-template <unsigned long (*nearest)(int, int, int), bool has_alpha>
-static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count)
+// A pixel the colour of the one before it takes its index: flat images repeat colours
+// in runs.
+template <bool has_alpha>
+static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                                  nearest_search nearest)
 {
     std::size_t width = 1;
     int last_red = -1, last_green = -1, last_blue = -1;
@@ -45,24 +49,77 @@ static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, st
     return width;
 }
 
-template <unsigned long (*nearest)(int, int, int)>
-static std::size_t convert_pixels(PixelWand **pixels, unsigned long *indices, std::size_t count,
-                                  bool has_alpha)
-{
-    return has_alpha ? convert_pixels<nearest, true>(pixels, indices, count)
-                     : convert_pixels<nearest, false>(pixels, indices, count);
-}
-
 std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count,
                         bool has_alpha)
 {
-    switch (matching_mode) {
-    case match_mode::perceptive:
-        return convert_pixels<nearest_cie94>(pixels, indices, count, has_alpha);
-    case match_mode::yiq: return convert_pixels<nearest_yiq>(pixels, indices, count, has_alpha);
-    case match_mode::rgb: break;
+    nearest_search nearest = search_for(matching_mode);
+    return has_alpha ? convert_pixels<true>(pixels, indices, count, nearest)
+                     : convert_pixels<false>(pixels, indices, count, nearest);
+}
+
+// Floyd and Steinberg's weights, in sixteenths: ahead in this row, then behind, below
+// and ahead in the row below.
+static void spread(diffusion &state, std::size_t slot, std::ptrdiff_t ahead, const double error[3])
+{
+    for (int c = 0; c < 3; ++c) {
+        double e = error[c] / 16;
+        state.here[3 * (slot + ahead) + c] += 7 * e;
+        state.below[3 * (slot - ahead) + c] += 3 * e;
+        state.below[3 * slot + c] += 5 * e;
+        state.below[3 * (slot + ahead) + c] += e;
     }
-    return convert_pixels<nearest_rgb>(pixels, indices, count, has_alpha);
+}
+
+static double clamp_channel(double value)
+{
+    return value < 0 ? 0 : value > 255 ? 255 : value;
+}
+
+// The pixel with the error that reached it, matched; gives its palette index and leaves
+// in error what the palette colour missed by.
+static unsigned long match_with_error(PixelWand *pixel, const double carried[3],
+                                      nearest_search nearest, double error[3])
+{
+    double wanted[3] = {PixelGetRed(pixel), PixelGetGreen(pixel), PixelGetBlue(pixel)};
+    int rounded[3];
+    for (int c = 0; c < 3; ++c) {
+        double value = std::isnan(wanted[c]) ? 0 : wanted[c] * 255;
+        wanted[c] = clamp_channel(value + carried[c]);
+        rounded[c] = static_cast<int>(wanted[c] + 0.5);
+    }
+    unsigned long index = nearest(rounded[0], rounded[1], rounded[2]);
+    // A search that found no finite difference gives 0: nothing to reckon from.
+    rgb_triple shown = index >= first_palette_colour ? palette_rgb(index) : rgb_triple{};
+    error[0] = index >= first_palette_colour ? wanted[0] - shown.red : 0;
+    error[1] = index >= first_palette_colour ? wanted[1] - shown.green : 0;
+    error[2] = index >= first_palette_colour ? wanted[2] - shown.blue : 0;
+    return index;
+}
+
+std::size_t convert_row_diffused(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                                 bool has_alpha, diffusion &state)
+{
+    nearest_search nearest = search_for(matching_mode);
+    // One spare pixel at each end takes what would leave the picture, and drops it.
+    state.here.swap(state.below);
+    state.here.resize(3 * (count + 2));
+    state.below.assign(3 * (count + 2), 0.0);
+    std::ptrdiff_t ahead = state.leftward ? -1 : 1;
+    std::size_t width = 1;
+    for (std::size_t n = 0; n < count; ++n) {
+        std::size_t i = state.leftward ? count - 1 - n : n;
+        // Transparent pixels neither take error nor pass it on.
+        if (has_alpha && PixelGetAlpha(pixels[i]) < 0.5) {
+            indices[i] = transparent_marker;
+            continue;
+        }
+        double error[3];
+        indices[i] = match_with_error(pixels[i], &state.here[3 * (i + 1)], nearest, error);
+        spread(state, i + 1, ahead, error);
+        width = std::max(width, i + 1);
+    }
+    state.leftward = !state.leftward;
+    return width;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "magick.h"
 
@@ -21,6 +22,16 @@ int channel_to_8bit(double value);
 // an alpha channel every pixel is opaque: the library may leave such pixels' alpha unset.
 std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t count,
                         bool has_alpha);
+
+// Error diffusion down one image, a row at a time from the top: what each pixel's match
+// missed by is carried to the pixels ahead of it and below it.
+struct diffusion {
+    std::vector<double> here, below;  // three channels a pixel, one spare pixel each end
+    bool leftward = false;            // every other row is scanned right to left
+};
+// convert_row with the error of the rows above taken in and passed on.
+std::size_t convert_row_diffused(PixelWand **pixels, unsigned long *indices, std::size_t count,
+                                 bool has_alpha, diffusion &state);
 
 void write_cell(std::FILE *output, unsigned long upper, unsigned long lower);
 // One text line: the margin, then width cells of the two rows' indices; a column past

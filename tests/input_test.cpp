@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "geometry.h"
 #include "input.h"
 #include "palette.h"
 #include "support.h"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "match.h"
 #include "palette.h"
 #include "support.h"
 
@@ -14,8 +15,7 @@ namespace {
 
 unsigned long nearest(match_mode mode, int red, int green, int blue)
 {
-    return mode == match_mode::perceptive ? nearest_cie94(red, green, blue)
-                                          : nearest_yiq(red, green, blue);
+    return search_for(mode)(red, green, blue);
 }
 
 // A spread of colours over the cube, with near-greys among them.
@@ -125,9 +125,7 @@ TEST(perceptual, fast_searches_equal_the_plain_loops)
     for (match_mode mode : {match_mode::perceptive, match_mode::yiq}) {
         for (double weight : {1.0, 0.0, 2.0, -1.0, 0.5, 3.7, 1e6}) {
             palette_scope scope(mode, weight);
-            auto fast = mode == match_mode::perceptive ? nearest_cie94 : nearest_yiq;
-            auto plain =
-                mode == match_mode::perceptive ? nearest_cie94_reference : nearest_yiq_reference;
+            nearest_search fast = search_for(mode), plain = reference_search_for(mode);
             for (int r = 0; r < 256; r += 9)
                 for (int g = 4; g < 256; g += 9)
                     for (int b = 2; b < 256; b += 9)

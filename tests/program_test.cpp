@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "geometry.h"
+#include "match.h"
 #include "palette.h"
-#include "perceptual.h"
 #include "render.h"
 #include "support.h"
 
@@ -73,9 +73,7 @@ std::vector<std::vector<cell>> expected_cells(const std::string &path, terminal_
             int r = channel_to_8bit(PixelGetRed(row[x]));
             int g = channel_to_8bit(PixelGetGreen(row[x]));
             int b = channel_to_8bit(PixelGetBlue(row[x]));
-            unsigned long index = mode == match_mode::rgb          ? nearest_rgb(r, g, b)
-                                  : mode == match_mode::perceptive ? nearest_cie94(r, g, b)
-                                                                   : nearest_yiq(r, g, b);
+            unsigned long index = search_for(mode)(r, g, b);
             indices[y][x] = static_cast<long>(index);
             drawn[y] = x + 1;
         }
@@ -333,6 +331,10 @@ Options:
                               modes (default: 1)
   -y, --yiq                   use linear distance in the YIQ color space
                               instead of RGB for color conversion
+  -d, --dither                diffuse each pixel's color error to the pixels
+                              next to it (smoother gradients)
+  -s, --size [cols]x[lines]   fit this many columns and lines instead of the
+                              terminal's; either number may be left out
 
 If the output file name is omitted the image is written to stdout. If both the
 input file name and the output file name are missing, cellpaint will act as a
@@ -384,6 +386,21 @@ TEST(program, help_and_usage_errors)
         {{"-w", "-nan"}, 1, program + ": invalid chroma weight -nan\n"},
         {{"-w", "inf"}, 1, program + ": invalid chroma weight inf\n"},
         {{"--chroma-weight", "1e999"}, 1, program + ": invalid chroma weight 1e999\n"},
+        {{"-s"}, 1, ""},
+        {{"-sd", "60x"}, 1, ""},  // a value letter ends its group
+        {{"-s", "0x10"}, 1, program + ": invalid size 0x10\n"},
+        {{"-s", "-5x3"}, 1, program + ": invalid size -5x3\n"},
+        {{"-s", "60"}, 1, program + ": invalid size 60\n"},
+        {{"-s", "x"}, 1, program + ": invalid size x\n"},
+        {{"-s", "abc"}, 1, program + ": invalid size abc\n"},
+        {{"-s", "10x10px"}, 1, program + ": invalid size 10x10px\n"},
+        {{"-s", "65536x1"}, 1, program + ": invalid size 65536x1\n"},
+        {{"-s", "1x000065535"}, 1, program + ": invalid size 1x000065535\n"},
+        {{"-s", " 60x"}, 1, program + ": invalid size  60x\n"},
+        {{"-s", "60x+2"}, 1, program + ": invalid size 60x+2\n"},
+        {{"--size", ""}, 1, program + ": invalid size \n"},
+        {{"--size=60x"}, 1, program + ": unrecognised long option --size=60x\n"},
+        {{"-Dx"}, 1, program + ": unrecognised option -D\n"},
     };
     for (const auto &c : cases) {
         program_result result = run_on_pipe(c.args, photo);

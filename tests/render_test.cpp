@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "match.h"
 #include "palette.h"
 #include "support.h"
 
@@ -196,5 +197,97 @@ TEST(convert_row, uses_the_search_of_the_mode)
         unsigned long index = 0;
         convert_row(row.wands.data(), &index, 1, true);
         EXPECT_EQ(index, expected) << static_cast<int>(mode);
+    }
+}
+
+namespace {
+
+using pixel_grid = std::vector<std::vector<rgba>>;
+
+// Every row of the grid through one diffusion, from the top, as the run does it.
+std::vector<std::vector<unsigned long>> diffused(const pixel_grid &grid)
+{
+    diffusion state;
+    std::vector<std::vector<unsigned long>> indices;
+    for (const auto &pixels : grid) {
+        pixel_row row(pixels);
+        indices.emplace_back(pixels.size(), 99);
+        convert_row_diffused(row.wands.data(), indices.back().data(), pixels.size(), true, state);
+    }
+    return indices;
+}
+
+pixel_grid flat(rgba colour, std::size_t width, std::size_t height)
+{
+    return pixel_grid(height, std::vector<rgba>(width, colour));
+}
+
+// A channel's mean over a block of the grid as drawn.
+double shown_mean(const std::vector<std::vector<unsigned long>> &indices, std::size_t x0,
+                  std::size_t x1, int channel)
+{
+    double sum = 0;
+    for (const auto &row : indices)
+        for (std::size_t x = x0; x < x1; ++x) {
+            rgb_triple c = palette_rgb(row[x]);
+            sum += channel == 0 ? c.red : channel == 1 ? c.green : c.blue;
+        }
+    return sum / static_cast<double>(indices.size() * (x1 - x0));
+}
+
+}  // namespace
+
+// A palette colour leaves no error: no pattern, in any mode.
+TEST(convert_row_diffused, a_flat_palette_colour_shows_no_pattern)
+{
+    for (match_mode mode : {match_mode::rgb, match_mode::perceptive, match_mode::yiq})
+        for (rgba colour : {opaque(95, 135, 175), opaque(0, 0, 0), opaque(255, 255, 255),
+                            opaque(238, 238, 238)}) {
+            palette_scope scope(mode);
+            unsigned long expected = search_for(mode)(colour.r, colour.g, colour.b);
+            for (const auto &row : diffused(flat(colour, 23, 9)))
+                for (unsigned long index : row)
+                    ASSERT_EQ(index, expected) << static_cast<int>(mode) << " " << int{colour.r};
+        }
+}
+
+// A smooth ramp has no bands: every stretch of it shows, on average, the colours it
+// holds, where matching each pixel alone shows steps of up to 40 levels.
+TEST(convert_row_diffused, a_gradient_keeps_its_mean_colour_everywhere)
+{
+    for (match_mode mode : {match_mode::rgb, match_mode::perceptive, match_mode::yiq}) {
+        palette_scope scope(mode);
+        pixel_grid grid(16);
+        for (auto &row : grid)
+            for (int x = 0; x < 256; ++x)
+                row.push_back(opaque(static_cast<std::uint8_t>(x), 90, static_cast<std::uint8_t>(255 - x)));
+        auto indices = diffused(grid);
+        for (std::size_t x0 = 0; x0 < 256; x0 += 16) {
+            double wanted_red = static_cast<double>(x0) + 7.5;
+            EXPECT_NEAR(shown_mean(indices, x0, x0 + 16, 0), wanted_red, 6)
+                << static_cast<int>(mode) << ": columns " << x0 << "-" << x0 + 15;
+            EXPECT_NEAR(shown_mean(indices, x0, x0 + 16, 1), 90, 6)
+                << static_cast<int>(mode) << ": columns " << x0 << "-" << x0 + 15;
+        }
+    }
+}
+
+// Pixels less than half opaque neither take error nor pass it on, so the opaque half
+// of a picture is drawn as if the rest were not there; and nothing is drawn into them.
+TEST(convert_row_diffused, transparent_pixels_take_and_pass_no_error)
+{
+    palette_scope scope(match_mode::perceptive);
+    const rgba colour = opaque(120, 60, 200);
+    pixel_grid alone = flat(colour, 9, 8), beside = flat(colour, 9, 8);
+    for (auto &row : beside)
+        row.insert(row.begin(), 7, rgba{250, 250, 250, 100});
+    auto expected = diffused(alone);
+    auto drawn = diffused(beside);
+    for (std::size_t y = 0; y < drawn.size(); ++y) {
+        EXPECT_EQ(std::vector<unsigned long>(drawn[y].begin(), drawn[y].begin() + 7),
+                  std::vector<unsigned long>(7, T))
+            << "row " << y;
+        EXPECT_EQ(std::vector<unsigned long>(drawn[y].begin() + 7, drawn[y].end()), expected[y])
+            << "row " << y;
     }
 }

@@ -25,6 +25,7 @@
 #include <stdexcept>
 
 #include "magick.h"
+#include "match.h"
 #include "palette.h"
 
 namespace fs = std::filesystem;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "palette.h"
-#include "perceptual.h"
+#include "match.h"
+
 #include "settings.h"
 
 int main(int argc, char **argv)
@@ -23,12 +23,8 @@ int main(int argc, char **argv)
     int step = argc > 3 ? std::atoi(argv[3]) : 1;
     if (!build_palette_table())
         return 2;
-    auto fast = matching_mode == match_mode::perceptive ? nearest_cie94
-                : matching_mode == match_mode::yiq      ? nearest_yiq
-                                                        : nearest_rgb;
-    auto plain = matching_mode == match_mode::perceptive ? nearest_cie94_reference
-                 : matching_mode == match_mode::yiq      ? nearest_yiq_reference
-                                                         : nearest_rgb_reference;
+    nearest_search fast = search_for(matching_mode);
+    nearest_search plain = reference_search_for(matching_mode);
     long checked = 0, differing = 0;
     for (int r = 0; r < 256; r += step)
         for (int g = 0; g < 256; g += step)

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "command_line.h"
 
 static bool starts_with(const std::string &text, const std::string &prefix)
 {

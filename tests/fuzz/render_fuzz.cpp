@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cells.h"
+#include "match.h"
 #include "palette.h"
 #include "render.h"
 #include "settings.h"

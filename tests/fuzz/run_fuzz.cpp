@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver.h"
+#include "match.h"
 #include "palette.h"
 #include "render.h"
 

@@ -1,33 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "driver.h"
+#include "command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-TEST(fit_size, keeps_the_aspect_ratio_within_the_terminal)
-{
-    struct {
-        const char *why;
-        std::size_t width, height;
-        terminal_size terminal;
-        pixel_size expected;
-    } cases[] = {
-        {"the height binds", 640, 480, {80, 24}, {64, 48}},
-        {"the width binds", 800, 100, {80, 24}, {80, 10}},
-        {"small images are enlarged", 16, 16, {80, 24}, {48, 48}},
-        {"equal ratios take the width", 80, 48, {80, 24}, {80, 48}},
-        {"a sliver stays one pixel wide", 1, 3000, {80, 24}, {1, 48}},
-        {"a line stays one pixel high", 3000, 1, {80, 24}, {80, 1}},
-        {"the widest terminal", 1000000, 10, {65535, 65535}, {65535, 1}},
-    };
-    for (const auto &c : cases) {
-        pixel_size size = fit_size(c.width, c.height, c.terminal);
-        EXPECT_EQ(size.width, c.expected.width) << c.why;
-        EXPECT_EQ(size.height, c.expected.height) << c.why;
-    }
-}
 
 namespace {
 
@@ -86,5 +63,38 @@ TEST(command_line, valid_arguments_give_these_settings)
         EXPECT_EQ(s.black_white, c.black_white) << shown;
         EXPECT_EQ(s.input_name, c.input) << shown;
         EXPECT_EQ(s.output_name, c.output) << shown;
+    }
+}
+
+TEST(command_line, dither_and_a_size_of_ones_own)
+{
+    struct {
+        std::vector<std::string> args;
+        bool dither;
+        unsigned columns, lines;  // 0 x 0: the terminal's
+        match_mode mode;
+    } cases[] = {
+        {{}, false, 0, 0, match_mode::rgb},
+        {{"-d"}, true, 0, 0, match_mode::rgb},
+        {{"--dither", "-p"}, true, 0, 0, match_mode::perceptive},
+        {{"-pd"}, true, 0, 0, match_mode::perceptive},  // flags still group
+        {{"-s", "80x24"}, false, 80, 24, match_mode::rgb},
+        {{"-ds", "60x"}, true, 60, 65535, match_mode::rgb},  // the lines are the picture's
+        {{"--size", "x20"}, false, 65535, 20, match_mode::rgb},
+        {{"-s", "1x1"}, false, 1, 1, match_mode::rgb},
+        {{"-s", "65535x65535"}, false, 65535, 65535, match_mode::rgb},
+        {{"-s", "007x08"}, false, 7, 8, match_mode::rgb},
+        {{"-s", "10x10", "-s", "x5"}, false, 65535, 5, match_mode::rgb},  // the last one holds
+        {{"-b-size", "3x4"}, false, 3, 4, match_mode::rgb},
+    };
+    for (const auto &c : cases) {
+        std::string shown;
+        for (const auto &arg : c.args)
+            shown += "'" + arg + "' ";
+        run_settings s = parse(c.args);
+        EXPECT_EQ(s.dither, c.dither) << shown;
+        EXPECT_EQ(s.columns, c.columns) << shown;
+        EXPECT_EQ(s.lines, c.lines) << shown;
+        EXPECT_EQ(s.mode, c.mode) << shown;
     }
 }
