@@ -71,7 +71,8 @@ pixel_grid resized_only(const source &image, pixel_size fitted)
     MagickConstituteImage(wand, image.width, image.height, "RGBA", FloatPixel, image.rgba.data());
     resize_image(wand, fitted.width, fitted.height, LanczosFilter);
     std::vector<float> rgba(4 * fitted.width * fitted.height);
-    MagickExportImagePixels(wand, 0, 0, fitted.width, fitted.height, "RGBA", FloatPixel, rgba.data());
+    MagickExportImagePixels(wand, 0, 0, fitted.width, fitted.height, "RGBA", FloatPixel,
+                            rgba.data());
     DestroyMagickWand(wand);
     return area_average(rgba, fitted.width, fitted.height, fitted.width, fitted.height);
 }
@@ -80,24 +81,30 @@ void measure(const std::string &program, const source &image, std::map<std::stri
 {
     for (terminal_size size : sizes) {
         pixel_size fitted = fit_size(image.width, image.height, size);
-        pixel_grid reference = area_average(image.rgba, image.width, image.height, fitted.width, fitted.height);
+        pixel_grid reference =
+            area_average(image.rgba, image.width, image.height, fitted.width, fitted.height);
         pixel_grid reference_blurred = blurred(reference);
         pixel_grid resized = resized_only(image, fitted);
         score &floor = scores[image.kind + "|resize|" + size_name(size)];
         floor.per_pixel += mean_difference(resized, reference);
         floor.blurred += mean_difference(blurred(resized), reference_blurred);
         ++floor.count;
-        std::fprintf(stderr, "%-60s %-8s %-6s %6.3f %6.3f\n", image.path.c_str(), size_name(size).c_str(), "resize", mean_difference(resized, reference), mean_difference(blurred(resized), reference_blurred));
+        std::fprintf(stderr, "%-60s %-8s %-6s %6.3f %6.3f\n", image.path.c_str(),
+                     size_name(size).c_str(), "resize", mean_difference(resized, reference),
+                     mean_difference(blurred(resized), reference_blurred));
         for (const char *mode : modes)
             for (bool dither : {false, true}) {
                 std::string options = std::string(mode) + (dither ? " -d" : "");
-                std::string out = run("'" + program + "' -s " + size_name(size) + " " + options + " '" + image.path + "'");
+                std::string out = run("'" + program + "' -s " + size_name(size) + " " + options +
+                                      " '" + image.path + "'");
                 pixel_grid shown;
                 if (!shown_grid(out, fitted.width, fitted.height, shown))
-                    std::fprintf(stderr, "%s %s: output not well-formed\n", image.path.c_str(), options.c_str());
+                    std::fprintf(stderr, "%s %s: output not well-formed\n", image.path.c_str(),
+                                 options.c_str());
                 double per_pixel = mean_difference(shown, reference);
                 double blur = mean_difference(blurred(shown), reference_blurred);
-                std::fprintf(stderr, "%-60s %-8s %-6s %6.3f %6.3f\n", image.path.c_str(), size_name(size).c_str(), options.c_str(), per_pixel, blur);
+                std::fprintf(stderr, "%-60s %-8s %-6s %6.3f %6.3f\n", image.path.c_str(),
+                             size_name(size).c_str(), options.c_str(), per_pixel, blur);
                 score &s = scores[image.kind + "|" + options + "|" + size_name(size)];
                 s.per_pixel += per_pixel, s.blurred += blur, ++s.count;
             }
@@ -106,12 +113,15 @@ void measure(const std::string &program, const source &image, std::map<std::stri
 
 void print_table(const std::string &kind, std::map<std::string, score> &scores)
 {
-    std::printf("| %ss | 80x24 per pixel | 80x24 blurred | 160x48 per pixel | 160x48 blurred |\n", kind.c_str());
+    std::printf("| %ss | 80x24 per pixel | 80x24 blurred | 160x48 per pixel | 160x48 blurred |\n",
+                kind.c_str());
     std::printf("|---|---|---|---|---|\n");
     for (const char *mode : modes)
         for (bool dither : {false, true}) {
             std::string options = std::string(mode) + (dither ? " -d" : "");
-            std::string shown = options.empty() ? "(default)" : options[0] == ' ' ? options.substr(1) : options;
+            std::string shown = options.empty()     ? "(default)"
+                                : options[0] == ' ' ? options.substr(1)
+                                                    : options;
             std::printf("| `cellpaint %s` |", shown.c_str());
             for (terminal_size size : sizes) {
                 const score &s = scores[kind + "|" + options + "|" + size_name(size)];

@@ -40,7 +40,9 @@ void lab(const linear_rgb &c, double &l, double &a, double &b)
     double x = (0.4124564 * c.r + 0.3575761 * c.g + 0.1804375 * c.b) / 0.95047;
     double y = 0.2126729 * c.r + 0.7151522 * c.g + 0.0721750 * c.b;
     double z = (0.0193339 * c.r + 0.1191920 * c.g + 0.9503041 * c.b) / 1.08883;
-    auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    auto f = [](double t) {
+        return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
+    };
     l = 116 * f(y) - 16;
     a = 500 * (f(x) - f(y));
     b = 200 * (f(y) - f(z));
@@ -111,7 +113,8 @@ static pixel_grid blur_once(const pixel_grid &grid, bool across)
                     sy >= static_cast<long>(grid.height))
                     continue;
                 double w = weights[std::labs(d)];
-                const linear_rgb &p = grid.at(static_cast<std::size_t>(sx), static_cast<std::size_t>(sy));
+                const linear_rgb &p =
+                    grid.at(static_cast<std::size_t>(sx), static_cast<std::size_t>(sy));
                 sum.r += w * p.r, sum.g += w * p.g, sum.b += w * p.b;
                 total += w;
             }
@@ -128,7 +131,8 @@ pixel_grid blurred(const pixel_grid &grid)
 // How much of source pixel i (of n) falls in the target span [t0, t1), in source units.
 static double overlap(double t0, double t1, std::size_t i)
 {
-    double lo = std::fmax(t0, static_cast<double>(i)), hi = std::fmin(t1, static_cast<double>(i + 1));
+    double lo = std::fmax(t0, static_cast<double>(i)),
+           hi = std::fmin(t1, static_cast<double>(i + 1));
     return hi > lo ? hi - lo : 0;
 }
 
@@ -143,8 +147,10 @@ pixel_grid area_average(const std::vector<float> &rgba, std::size_t source_width
             double x0 = static_cast<double>(x) * sx, x1 = x0 + sx;
             double y0 = static_cast<double>(y) * sy, y1 = y0 + sy;
             linear_rgb sum{0, 0, 0};
-            for (auto j = static_cast<std::size_t>(y0); j < source_height && static_cast<double>(j) < y1; ++j)
-                for (auto i = static_cast<std::size_t>(x0); i < source_width && static_cast<double>(i) < x1; ++i) {
+            for (auto j = static_cast<std::size_t>(y0);
+                 j < source_height && static_cast<double>(j) < y1; ++j)
+                for (auto i = static_cast<std::size_t>(x0);
+                     i < source_width && static_cast<double>(i) < x1; ++i) {
                     double w = overlap(x0, x1, i) * overlap(y0, y1, j);
                     const float *p = &rgba[4 * (j * source_width + i)];
                     double alpha = p[3];

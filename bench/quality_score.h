@@ -33,5 +33,4 @@ pixel_grid area_average(const std::vector<float> &rgba, std::size_t source_width
 // The grid a terminal shows for the program's output: each cell's two halves in the
 // xterm palette's colours, the default background (and anything not drawn) as black.
 // False when the output is not well-formed.
-bool shown_grid(const std::string &output, std::size_t width, std::size_t height,
-                pixel_grid &grid);
+bool shown_grid(const std::string &output, std::size_t width, std::size_t height, pixel_grid &grid);

@@ -64,7 +64,8 @@ void search_bench(benchmark::State &state, search nearest, match_mode mode, cons
     matching_mode = match_mode::rgb;
 }
 
-void convert_and_write(benchmark::State &state, match_mode mode, const char *source)
+void convert_and_write(benchmark::State &state, match_mode mode, const char *source,
+                       bool dither = false)
 {
     matching_mode = mode;
     build_palette_table();
@@ -75,14 +76,20 @@ void convert_and_write(benchmark::State &state, match_mode mode, const char *sou
     std::FILE *sink = std::fopen("/dev/null", "w");
     static char buffer[1 << 16];
     std::setvbuf(sink, buffer, _IOFBF, sizeof buffer);
+    auto convert = [&](PixelWand **row, unsigned long *indices, std::size_t count,
+                       diffusion &diffused) {
+        return dither ? convert_row_diffused(row, indices, count, has_alpha, diffused)
+                      : convert_row(row, indices, count, has_alpha);
+    };
     for (auto _ : state) {
         PixelIterator *iterator = NewPixelIterator(wand);
+        diffusion diffused;
         std::size_t count = 0;
         while (PixelWand **row = PixelGetNextIteratorRow(iterator, &count)) {
-            std::size_t w = convert_row(row, upper.data(), count, has_alpha);
+            std::size_t w = convert(row, upper.data(), count, diffused);
             std::size_t lower_count = 0;
             if (PixelWand **next = PixelGetNextIteratorRow(iterator, &lower_count))
-                w = std::max(w, convert_row(next, lower.data(), lower_count, has_alpha));
+                w = std::max(w, convert(next, lower.data(), lower_count, diffused));
             write_line(sink, 0, upper.data(), count, lower.data(), lower_count, w);
             end_line(sink);
         }
@@ -111,5 +118,8 @@ BENCHMARK_CAPTURE(convert_and_write, rgb_photo, match_mode::rgb, photo);
 BENCHMARK_CAPTURE(convert_and_write, cie94_photo, match_mode::perceptive, photo);
 BENCHMARK_CAPTURE(convert_and_write, yiq_photo, match_mode::yiq, photo);
 BENCHMARK_CAPTURE(convert_and_write, rgb_flat, match_mode::rgb, flat);
+BENCHMARK_CAPTURE(convert_and_write, rgb_photo_dithered, match_mode::rgb, photo, true);
+BENCHMARK_CAPTURE(convert_and_write, cie94_photo_dithered, match_mode::perceptive, photo, true);
+BENCHMARK_CAPTURE(convert_and_write, yiq_photo_dithered, match_mode::yiq, photo, true);
 
 BENCHMARK_MAIN();

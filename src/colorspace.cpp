@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "colorspace.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -79,8 +80,36 @@ struct cube_root_table {
     }
 };
 
+// Where rounding to each component ends: the linear value halfway to the next one; and
+// for each of 4096 equal slices of 0..1 the first component that can round there, so
+// that a search from it takes a step or two.
+struct rounding_table {
+    static constexpr int slices = 4096;
+    double end[255];
+    unsigned char first[slices + 1];
+    rounding_table()
+    {
+        for (int c = 0; c < 255; ++c) {
+            double halfway = (c + 0.5) / 255;
+            end[c] =
+                halfway <= 0.04045 ? halfway / 12.92 : std::pow((halfway + 0.055) / 1.055, 2.4);
+        }
+        for (int i = 0; i <= slices; ++i)
+            first[i] = static_cast<unsigned char>(
+                std::upper_bound(end, end + 255, double(i) / slices) - end);
+    }
+    int operator()(double value) const
+    {
+        int c = first[static_cast<int>(value * slices)];
+        while (c < 255 && end[c] <= value)
+            ++c;
+        return c;
+    }
+};
+
 const linear_table linear;
 const cube_root_table cube_roots;
+const rounding_table rounding;
 
 double estimated_cube_root(double t)
 {
@@ -88,6 +117,16 @@ double estimated_cube_root(double t)
 }
 
 }  // namespace
+
+double linear_component(int component)
+{
+    return linear.value[component];
+}
+
+int component_from_linear(double value)
+{
+    return rounding(value);
+}
 
 template <double (*f)(double)> static color_point lab_with(int red, int green, int blue)
 {

@@ -11,6 +11,10 @@ struct color_point {
 };
 
 double srgb_to_linear(int component);
+// srgb_to_linear by table; and its inverse on 0..1, the component the companded value
+// rounds to, for carrying colour in linear light.
+double linear_component(int component);
+int component_from_linear(double value);
 color_point lab_from_srgb(int red, int green, int blue);
 // lab_from_srgb without its powers, for searches that can prove their answer from it:
 // each companded value it works from is within lab_estimate_error of the exact one.

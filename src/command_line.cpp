@@ -152,7 +152,7 @@ outcome set_dither(run_settings &settings, const char *)
 
 struct option {
     char letter;
-    const char *name;  // the long option, after "--"
+    const char *name;   // the long option, after "--"
     const char *value;  // what its value is called in a message; null: it takes none
     outcome (*apply)(run_settings &settings, const char *value);  // null: help
 };
@@ -226,7 +226,8 @@ struct scanner {
                 // A long option takes the rest of the argument, so "-b-yiq" works.
                 const option *o = by_name(p + 1);
                 if (!o)
-                    return stop(status_usage, "unrecognised long option", (std::string("--") + (p + 1)).c_str());
+                    return stop(status_usage, "unrecognised long option",
+                                (std::string("--") + (p + 1)).c_str());
                 return take(*o);
             }
             const option *o = by_letter(*p);

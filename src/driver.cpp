@@ -117,8 +117,8 @@ static int read_and_draw(MagickWand *wand, const run_settings &settings, const c
     const std::string &name = settings.input_name;
     // Asked before the read: the JPEG size hint depends on it. A size on the command
     // line takes the terminal's place.
-    terminal_size terminal = settings.columns ? terminal_size{settings.columns, settings.lines}
-                                              : query_terminal_size();
+    terminal_size terminal =
+        settings.columns ? terminal_size{settings.columns, settings.lines} : query_terminal_size();
     if (!read_image(wand, name, terminal))
         return report(status_input_failed, "%s: couldn't open input file %s\n", program,
                       input_label(name));

@@ -24,7 +24,8 @@ std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationTyp
                            terminal_size terminal)
 {
     bool sideways = swaps_sides(orientation);
-    terminal = sideways ? needed_size(height, width, terminal) : needed_size(width, height, terminal);
+    terminal =
+        sideways ? needed_size(height, width, terminal) : needed_size(width, height, terminal);
     std::size_t across = 2 * std::size_t{terminal.columns};
     std::size_t down = 4 * std::size_t{terminal.lines};
     if (sideways)

@@ -2,8 +2,8 @@
 #include "render.h"
 
 #include <algorithm>
-#include <cmath>
 
+#include "colorspace.h"
 #include "match.h"
 #include "palette.h"
 #include "settings.h"
@@ -70,29 +70,49 @@ static void spread(diffusion &state, std::size_t slot, std::ptrdiff_t ahead, con
     }
 }
 
-static double clamp_channel(double value)
+static double clamp_unit(double value)
 {
-    return value < 0 ? 0 : value > 255 ? 255 : value;
+    return value > 0 ? (value < 1 ? value : 1) : 0;  // NaN too goes to 0
 }
 
 // The pixel with the error that reached it, matched; gives its palette index and leaves
-// in error what the palette colour missed by.
+// in error what the palette colour missed by. The error is carried in linear light,
+// where the eye adds up neighbouring colours.
+// Every palette colour in linear light, worked out once.
+struct linear_palette {
+    double colour[palette_size][3];
+    linear_palette()
+    {
+        for (unsigned long i = first_palette_colour; i < palette_size; ++i) {
+            rgb_triple c = palette_rgb(i);
+            colour[i][0] = srgb_to_linear(c.red);
+            colour[i][1] = srgb_to_linear(c.green);
+            colour[i][2] = srgb_to_linear(c.blue);
+        }
+    }
+};
+
+static const linear_palette linear_colours;
+
 static unsigned long match_with_error(PixelWand *pixel, const double carried[3],
                                       nearest_search nearest, double error[3])
 {
-    double wanted[3] = {PixelGetRed(pixel), PixelGetGreen(pixel), PixelGetBlue(pixel)};
-    int rounded[3];
+    double channel[3] = {PixelGetRed(pixel), PixelGetGreen(pixel), PixelGetBlue(pixel)};
+    double wanted[3];
+    int component[3];
     for (int c = 0; c < 3; ++c) {
-        double value = std::isnan(wanted[c]) ? 0 : wanted[c] * 255;
-        wanted[c] = clamp_channel(value + carried[c]);
-        rounded[c] = static_cast<int>(wanted[c] + 0.5);
+        auto rounded = static_cast<int>(255 * clamp_unit(channel[c]) + 0.5);
+        wanted[c] = clamp_unit(linear_component(rounded) + carried[c]);
+        component[c] = component_from_linear(wanted[c]);
     }
-    unsigned long index = nearest(rounded[0], rounded[1], rounded[2]);
+    unsigned long index = nearest(component[0], component[1], component[2]);
     // A search that found no finite difference gives 0: nothing to reckon from.
-    rgb_triple shown = index >= first_palette_colour ? palette_rgb(index) : rgb_triple{};
-    error[0] = index >= first_palette_colour ? wanted[0] - shown.red : 0;
-    error[1] = index >= first_palette_colour ? wanted[1] - shown.green : 0;
-    error[2] = index >= first_palette_colour ? wanted[2] - shown.blue : 0;
+    if (index < first_palette_colour) {
+        error[0] = error[1] = error[2] = 0;
+        return index;
+    }
+    for (int c = 0; c < 3; ++c)
+        error[c] = wanted[c] - linear_colours.colour[index][c];
     return index;
 }
 

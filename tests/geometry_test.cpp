@@ -26,7 +26,6 @@ TEST(fit_size, keeps_the_aspect_ratio_within_the_terminal)
     }
 }
 
-
 // -s 60x and -s x20 leave one side to the picture's shape, up to the longest a
 // terminal can have.
 TEST(fit_size, a_free_side_follows_the_picture)

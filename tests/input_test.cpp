@@ -137,6 +137,31 @@ TEST(jpeg_size_hint, is_reckoned_in_the_upright_frame)
         EXPECT_EQ(jpeg_size_hint(c.width, c.height, c.orientation, terminal), c.hint) << c.why;
 }
 
+// -s 60x and -s x20: the free side is as long as the fitted picture needs, not the
+// longest a terminal can be, so a large photo still takes the hint.
+TEST(jpeg_size_hint, a_free_side_is_reckoned_from_the_fitted_picture)
+{
+    struct {
+        const char *why;
+        std::size_t width, height;
+        OrientationType orientation;
+        terminal_size size;
+        const char *hint;
+    } cases[] = {
+        {"60 columns: 60 x 45 pixels, 23 lines",
+         4000,
+         3000,
+         TopLeftOrientation,
+         {60, 65535},
+         "120x92"},
+        {"20 lines: 53 x 40 pixels", 4000, 3000, TopLeftOrientation, {65535, 20}, "106x80"},
+        {"sideways, 60 columns", 3000, 4000, RightTopOrientation, {60, 65535}, "92x120"},
+        {"a small picture takes none", 100, 75, TopLeftOrientation, {60, 65535}, ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(jpeg_size_hint(c.width, c.height, c.orientation, c.size), c.hint) << c.why;
+}
+
 // Large photos take the decoder's size hint, small ones do not; both come out as the
 // same picture stored upright does, from a file and from a pipe.
 TEST(input, photos_are_turned_upright_by_their_orientation)

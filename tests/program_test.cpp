@@ -140,16 +140,28 @@ TEST(program, fits_the_image_to_the_terminal)
         std::string path;
         terminal_cells terminal;  // 0 x 0: the terminal reports no size
         std::size_t lines, widest;
+        std::vector<std::string> options;
     } cases[] = {
-        {"the height binds", photo, {80, 24}, 24, 64},
-        {"the width binds", wide, {80, 24}, 5, 80},
-        {"an icon is enlarged", icon, {80, 24}, 24, 48},
-        {"a sliver is one pixel wide", sliver, {80, 24}, 24, 1},
-        {"a wider terminal", photo, {200, 30}, 30, 80},
-        {"a terminal without a size counts as 80 x 24", photo, {0, 0}, 24, 64},
+        {"the height binds", photo, {80, 24}, 24, 64, {}},
+        {"the width binds", wide, {80, 24}, 5, 80, {}},
+        {"an icon is enlarged", icon, {80, 24}, 24, 48, {}},
+        {"a sliver is one pixel wide", sliver, {80, 24}, 24, 1, {}},
+        {"a wider terminal", photo, {200, 30}, 30, 80, {}},
+        {"a terminal without a size counts as 80 x 24", photo, {0, 0}, 24, 64, {}},
+        {"a size of one's own, not the terminal's", photo, {80, 24}, 10, 26, {"-s", "40x10"}},
+        {"a size of one's own where there is no terminal size",
+         photo,
+         {0, 0},
+         10,
+         26,
+         {"-s", "40x10"}},
+        {"60 columns, as many lines as the shape needs", photo, {80, 24}, 23, 60, {"-s", "60x"}},
+        {"20 lines, as many columns as the shape needs", wide, {80, 24}, 20, 320, {"-s", "x20"}},
     };
     for (const auto &c : cases) {
-        parsed_output out = shown(run_on_pty({c.path}, c.terminal));
+        std::vector<std::string> args = c.options;
+        args.push_back(c.path);
+        parsed_output out = shown(run_on_pty(args, c.terminal));
         EXPECT_EQ(out.lines.size(), c.lines) << c.why;
         std::size_t widest = 0;
         for (const auto &line : out.lines)
@@ -186,6 +198,46 @@ TEST(program, every_mode_shows_the_searches_result)
             EXPECT_EQ(out.lines, expected_cells(path, terminal, c.mode, c.weight))
                 << path << " mode " << static_cast<int>(c.mode);
         }
+    }
+}
+
+// Diffusion changes which colours are drawn, not where: the same cells are drawn and
+// transparent, and the same input gives the same bytes every time.
+TEST(program, dithering_keeps_the_shape_and_gives_the_same_bytes_each_time)
+{
+    std::string alpha = made_by_convert(
+        "dither-alpha.png",
+        "-size 120x90 gradient:'#2060c0-#f0c080' \\( -size 120x90 radial-gradient:white-black \\) "
+        "-alpha off -compose CopyOpacity -composite");
+    struct {
+        std::vector<std::string> dithered, plain;
+    } cases[] = {
+        {{"-d"}, {}},
+        {{"-pd"}, {"-p"}},
+        {{"-yd", "-w", "2"}, {"-y", "-w", "2"}},
+        {{"-d", "-b"}, {"-b"}},
+        {{"-d", "-m", "3"}, {"-m", "3"}},
+    };
+    for (auto c : cases) {
+        std::vector<std::string> options = c.dithered, plain_args = c.plain;
+        options.push_back(alpha);
+        plain_args.push_back(alpha);
+        unsigned margin = c.plain.size() > 1 && c.plain[0] == "-m" ? 3 : 0;
+        program_result first = run_on_pty(options, {50, 20});
+        parsed_output dithered = shown(first, margin);
+        parsed_output plain = shown(run_on_pty(plain_args, {50, 20}), margin);
+        EXPECT_EQ(run_on_pty(options, {50, 20}).out, first.out);
+        ASSERT_EQ(dithered.lines.size(), plain.lines.size());
+        std::size_t changed = 0;
+        for (std::size_t y = 0; y < plain.lines.size(); ++y) {
+            ASSERT_EQ(dithered.lines[y].size(), plain.lines[y].size()) << "line " << y;
+            for (std::size_t x = 0; x < plain.lines[y].size(); ++x) {
+                EXPECT_EQ(dithered.lines[y][x].upper == -1, plain.lines[y][x].upper == -1);
+                EXPECT_EQ(dithered.lines[y][x].lower == -1, plain.lines[y][x].lower == -1);
+                changed += !(dithered.lines[y][x] == plain.lines[y][x]);
+            }
+        }
+        EXPECT_GT(changed, 50u) << "diffusion changed next to nothing";
     }
 }
 

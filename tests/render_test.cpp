@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "colorspace.h"
 #include "match.h"
 #include "palette.h"
 #include "support.h"
@@ -222,7 +223,8 @@ pixel_grid flat(rgba colour, std::size_t width, std::size_t height)
     return pixel_grid(height, std::vector<rgba>(width, colour));
 }
 
-// A channel's mean over a block of the grid as drawn.
+// A channel's mean over a block of the grid as drawn, in linear light, where the eye
+// adds neighbouring colours up.
 double shown_mean(const std::vector<std::vector<unsigned long>> &indices, std::size_t x0,
                   std::size_t x1, int channel)
 {
@@ -230,7 +232,7 @@ double shown_mean(const std::vector<std::vector<unsigned long>> &indices, std::s
     for (const auto &row : indices)
         for (std::size_t x = x0; x < x1; ++x) {
             rgb_triple c = palette_rgb(row[x]);
-            sum += channel == 0 ? c.red : channel == 1 ? c.green : c.blue;
+            sum += srgb_to_linear(channel == 0 ? c.red : channel == 1 ? c.green : c.blue);
         }
     return sum / static_cast<double>(indices.size() * (x1 - x0));
 }
@@ -251,8 +253,8 @@ TEST(convert_row_diffused, a_flat_palette_colour_shows_no_pattern)
         }
 }
 
-// A smooth ramp has no bands: every stretch of it shows, on average, the colours it
-// holds, where matching each pixel alone shows steps of up to 40 levels.
+// A smooth ramp has no bands: every stretch of it shows, on average, the light it holds,
+// where matching each pixel alone shows steps of up to 40 levels.
 TEST(convert_row_diffused, a_gradient_keeps_its_mean_colour_everywhere)
 {
     for (match_mode mode : {match_mode::rgb, match_mode::perceptive, match_mode::yiq}) {
@@ -260,13 +262,17 @@ TEST(convert_row_diffused, a_gradient_keeps_its_mean_colour_everywhere)
         pixel_grid grid(16);
         for (auto &row : grid)
             for (int x = 0; x < 256; ++x)
-                row.push_back(opaque(static_cast<std::uint8_t>(x), 90, static_cast<std::uint8_t>(255 - x)));
+                row.push_back(
+                    opaque(static_cast<std::uint8_t>(x), 90, static_cast<std::uint8_t>(255 - x)));
         auto indices = diffused(grid);
-        for (std::size_t x0 = 0; x0 < 256; x0 += 16) {
-            double wanted_red = static_cast<double>(x0) + 7.5;
-            EXPECT_NEAR(shown_mean(indices, x0, x0 + 16, 0), wanted_red, 6)
+        for (int x0 = 0; x0 < 256; x0 += 16) {
+            double wanted_red = 0;
+            for (int x = x0; x < x0 + 16; ++x)
+                wanted_red += srgb_to_linear(x) / 16;
+            auto from = static_cast<std::size_t>(x0);
+            EXPECT_NEAR(shown_mean(indices, from, from + 16, 0), wanted_red, 0.015)
                 << static_cast<int>(mode) << ": columns " << x0 << "-" << x0 + 15;
-            EXPECT_NEAR(shown_mean(indices, x0, x0 + 16, 1), 90, 6)
+            EXPECT_NEAR(shown_mean(indices, from, from + 16, 1), srgb_to_linear(90), 0.015)
                 << static_cast<int>(mode) << ": columns " << x0 << "-" << x0 + 15;
         }
     }

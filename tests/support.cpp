@@ -97,7 +97,9 @@ void wait_for(pid_t pid, program_result &result)
     wait4(pid, &status, 0, &usage);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.max_rss_kib = usage.ru_maxrss;
-    auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds = [](timeval t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     result.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

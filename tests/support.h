@@ -14,7 +14,7 @@
 struct program_result {
     int status = -1;  // exit status, or 128 + signal
     std::string out, err;
-    long max_rss_kib = 0;  // the program's peak resident memory
+    long max_rss_kib = 0;    // the program's peak resident memory
     double cpu_seconds = 0;  // user and system time: a busy machine does not change it
 };
 

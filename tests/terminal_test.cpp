@@ -166,7 +166,8 @@ TEST(terminal, tmux_reads_back_the_colours_written)
     // server goes whatever happened.
     int shown = std::system(("timeout 30 " + tmux + "wait-for shown").c_str());
     std::string capture = dir + "/capture.txt";
-    int captured = std::system(("timeout 30 " + tmux + "capture-pane -e -p -N > " + capture).c_str());
+    int captured =
+        std::system(("timeout 30 " + tmux + "capture-pane -e -p -N > " + capture).c_str());
     int killed = std::system(("timeout 30 " + tmux + "kill-server 2>/dev/null").c_str());
     ASSERT_EQ(shown, 0) << "tmux did not show the picture within 30 s";
     ASSERT_EQ(captured, 0);

@@ -19,8 +19,9 @@ static bool documented_message(const std::string &message)
 {
     if (message.empty())
         return true;
-    for (const char *form : {"cellpaint: unrecognised option -", "cellpaint: unrecognised long option --",
-                             "cellpaint: invalid margin ", "cellpaint: invalid chroma weight "})
+    for (const char *form :
+         {"cellpaint: unrecognised option -", "cellpaint: unrecognised long option --",
+          "cellpaint: invalid margin ", "cellpaint: invalid chroma weight "})
         if (starts_with(message, form))
             return message.back() == '\n';
     return false;

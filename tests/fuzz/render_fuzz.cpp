@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // Synthetic pixel rows (NaN, infinities, out-of-range channels, alpha around one half,
-// empty and very long rows) through convert_row and the line writer. The output must
-// read back as the cells of the rows' indices, every line ending in the default colours.
+// empty and very long rows) through convert_row, alone or diffused, and the line writer. The output
+// must read back as the cells of the rows' indices, every line ending in the default colours.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,10 +27,20 @@ struct byte_reader {
 
 double channel_value(byte_reader &in)
 {
-    static const double special[] = {
-        std::nan(""), std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), -0.1, 0.0, 0.4999999, 0.5, 0.5000001,
-        std::nextafter(1.0, 0.0), 1.0, 1.2, 1e300, -1e300, 4.0 / 255};
+    static const double special[] = {std::nan(""),
+                                     std::numeric_limits<double>::infinity(),
+                                     -std::numeric_limits<double>::infinity(),
+                                     -0.1,
+                                     0.0,
+                                     0.4999999,
+                                     0.5,
+                                     0.5000001,
+                                     std::nextafter(1.0, 0.0),
+                                     1.0,
+                                     1.2,
+                                     1e300,
+                                     -1e300,
+                                     4.0 / 255};
     unsigned b = in.next();
     if (b < 128)
         return b / 127.0;
@@ -66,7 +76,8 @@ struct row {
     std::size_t width = 0;
 };
 
-row make_row(byte_reader &in)
+// Diffused when given a state: rows of any length in turn, as the run converts them.
+row make_row(byte_reader &in, diffusion *diffused)
 {
     row r;
     unsigned length = in.next();
@@ -79,11 +90,16 @@ row make_row(byte_reader &in)
         r.wands.push_back(wand);
     }
     r.indices.assign(length, 0);
-    r.width = convert_row(r.wands.data(), r.indices.data(), length, true);
+    r.width = diffused
+                  ? convert_row_diffused(r.wands.data(), r.indices.data(), length, true, *diffused)
+                  : convert_row(r.wands.data(), r.indices.data(), length, true);
     return r;
 }
 
-long shown(unsigned long index) { return index == transparent_marker ? -1 : long(index); }
+long shown(unsigned long index)
+{
+    return index == transparent_marker ? -1 : long(index);
+}
 
 bool matches(const std::vector<cell> &line, const row &upper, const row *lower)
 {
@@ -112,12 +128,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     byte_reader in{data, size};
     matching_mode = static_cast<match_mode>(in.next() % 3);
     chroma_weight = (static_cast<int>(in.next()) - 128) / 32.0;
-    unsigned margin = in.next() % 4;
+    unsigned options = in.next();
+    unsigned margin = options % 4;
+    diffusion diffused;
+    bool dither = options & 4;
     if (!build_palette_table())
         std::abort();
     std::vector<row> rows;
     while (!in.done() && rows.size() < 64)
-        rows.push_back(make_row(in));
+        rows.push_back(make_row(in, dither ? &diffused : nullptr));
 
     char *text = nullptr;
     std::size_t length = 0;
