@@ -4,13 +4,13 @@ _cellpaint()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
-    -m | --margin | -w | --chroma-weight)
-        return # a number
+    -m | --margin | -w | --chroma-weight | -s | --size)
+        return # a number, or COLSxLINES
         ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-h --help -m --margin -b --bw -p --perceptive
-            -w --chroma-weight -y --yiq' -- "$cur"))
+            -w --chroma-weight -y --yiq -d --dither -s --size' -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null

@@ -14,11 +14,15 @@ terminal_size query_terminal_size()
     return {size.ws_col, size.ws_row};
 }
 
-// Truncated to a signed 32-bit value, as the size type's range needs, and at least 1.
+// Truncated to a signed 32-bit value, as the size type's range needs, and at least 1. A
+// size that is not a number (a picture of no pixels, as a truncated header claims) is 1.
 static std::size_t to_dimension(double value)
 {
-    auto truncated = static_cast<std::int32_t>(value);
-    return truncated < 1 ? 1 : static_cast<std::size_t>(truncated);
+    if (!(value >= 1))
+        return 1;
+    if (value >= 2147483647.0)
+        return 2147483647;
+    return static_cast<std::size_t>(static_cast<std::int32_t>(value));
 }
 
 pixel_size fit_size(std::size_t width, std::size_t height, terminal_size terminal)
@@ -34,6 +38,8 @@ pixel_size fit_size(std::size_t width, std::size_t height, terminal_size termina
 
 terminal_size needed_size(std::size_t width, std::size_t height, terminal_size terminal)
 {
+    if (terminal.columns != longest_side && terminal.lines != longest_side)
+        return terminal;
     pixel_size fitted = fit_size(width, height, terminal);
     if (terminal.columns == longest_side)
         terminal.columns = static_cast<unsigned>(fitted.width);

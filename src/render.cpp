@@ -57,16 +57,17 @@ std::size_t convert_row(PixelWand **pixels, unsigned long *indices, std::size_t 
                      : convert_pixels<false>(pixels, indices, count, nearest);
 }
 
-// Floyd and Steinberg's weights, in sixteenths: ahead in this row, then behind, below
-// and ahead in the row below.
-static void spread(diffusion &state, std::size_t slot, std::ptrdiff_t ahead, const double error[3])
+// Floyd and Steinberg's weights, in sixteenths: to the pixel ahead in this row, then
+// behind, below and ahead in the row below. Slots count from the spare pixel at the left.
+static void spread(diffusion &state, std::size_t slot, bool leftward, const double error[3])
 {
-    for (int c = 0; c < 3; ++c) {
+    std::size_t ahead = leftward ? slot - 1 : slot + 1, behind = leftward ? slot + 1 : slot - 1;
+    for (std::size_t c = 0; c < 3; ++c) {
         double e = error[c] / 16;
-        state.here[3 * (slot + ahead) + c] += 7 * e;
-        state.below[3 * (slot - ahead) + c] += 3 * e;
+        state.here[3 * ahead + c] += 7 * e;
+        state.below[3 * behind + c] += 3 * e;
         state.below[3 * slot + c] += 5 * e;
-        state.below[3 * (slot + ahead) + c] += e;
+        state.below[3 * ahead + c] += e;
     }
 }
 
@@ -75,9 +76,6 @@ static double clamp_unit(double value)
     return value > 0 ? (value < 1 ? value : 1) : 0;  // NaN too goes to 0
 }
 
-// The pixel with the error that reached it, matched; gives its palette index and leaves
-// in error what the palette colour missed by. The error is carried in linear light,
-// where the eye adds up neighbouring colours.
 // Every palette colour in linear light, worked out once.
 struct linear_palette {
     double colour[palette_size][3];
@@ -124,7 +122,6 @@ std::size_t convert_row_diffused(PixelWand **pixels, unsigned long *indices, std
     state.here.swap(state.below);
     state.here.resize(3 * (count + 2));
     state.below.assign(3 * (count + 2), 0.0);
-    std::ptrdiff_t ahead = state.leftward ? -1 : 1;
     std::size_t width = 1;
     for (std::size_t n = 0; n < count; ++n) {
         std::size_t i = state.leftward ? count - 1 - n : n;
@@ -135,7 +132,7 @@ std::size_t convert_row_diffused(PixelWand **pixels, unsigned long *indices, std
         }
         double error[3];
         indices[i] = match_with_error(pixels[i], &state.here[3 * (i + 1)], nearest, error);
-        spread(state, i + 1, ahead, error);
+        spread(state, i + 1, state.leftward, error);
         width = std::max(width, i + 1);
     }
     state.leftward = !state.leftward;

@@ -18,6 +18,8 @@ TEST(fit_size, keeps_the_aspect_ratio_within_the_terminal)
         {"a sliver stays one pixel wide", 1, 3000, {80, 24}, {1, 48}},
         {"a line stays one pixel high", 3000, 1, {80, 24}, {80, 1}},
         {"the widest terminal", 1000000, 10, {65535, 65535}, {65535, 1}},
+        {"no pixels at all, as a truncated header claims", 0, 0, {80, 24}, {80, 1}},
+        {"no width", 0, 100, {80, 24}, {1, 48}},
     };
     for (const auto &c : cases) {
         pixel_size size = fit_size(c.width, c.height, c.terminal);

@@ -130,7 +130,8 @@ program_result run(const std::vector<std::string> &args, const terminal_cells *s
             dup2(out[1], 1);
     }
     if (pid < 0)
-        throw std::runtime_error(size ? "no pseudo-terminal (is /dev/pts mounted?)" : "fork failed");
+        throw std::runtime_error(size ? "no pseudo-terminal (is /dev/pts mounted?)"
+                                      : "fork failed");
     if (pid == 0)
         exec_program(args, in[0], err[1]);
     close(in[0]);
