@@ -19,7 +19,7 @@ PACKAGE = build-package
 VERSION := $(shell sed -n 's/^\#\# \([0-9][0-9.]*\) .*/\1/p' CHANGELOG.md | head -n 1)
 
 .PHONY: all setup build run test test-im7 package dist distcheck test-plain test-sanitized \
-	test-fuzz test-package test-dist fuzz bench verify install uninstall debian-files \
+	test-fuzz test-package test-dist fuzz bench quality verify install uninstall debian-files \
 	screenshots valgrind clean
 
 all: build
@@ -93,6 +93,12 @@ bench: $(BENCH)/CMakeCache.txt
 	cmake --build $(BENCH) -j $(JOBS)
 	$(BENCH)/search_bench
 	bench/run-bench $(BENCH) $(RUNS)
+
+# What the terminal shows against the picture, each mode with and without -d, written into
+# the README. Needs Debian's python3-skimage for its photos. Not part of make test either.
+quality: $(BENCH)/CMakeCache.txt
+	cmake --build $(BENCH) -j $(JOBS)
+	bench/run-quality $(BENCH) README.md
 
 # Every colour of the cube, fast search against plain loop, each mode at several weights.
 verify: build

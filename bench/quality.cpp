@@ -119,10 +119,8 @@ void print_table(const std::string &kind, std::map<std::string, score> &scores)
     for (const char *mode : modes)
         for (bool dither : {false, true}) {
             std::string options = std::string(mode) + (dither ? " -d" : "");
-            std::string shown = options.empty()     ? "(default)"
-                                : options[0] == ' ' ? options.substr(1)
-                                                    : options;
-            std::printf("| `cellpaint %s` |", shown.c_str());
+            std::printf("| `cellpaint%s%s` |", options.empty() || options[0] == ' ' ? "" : " ",
+                        options.c_str());
             for (terminal_size size : sizes) {
                 const score &s = scores[kind + "|" + options + "|" + size_name(size)];
                 std::printf(" %.2f | %.2f |", s.per_pixel / s.count, s.blurred / s.count);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "magick.h"
 
 static bool starts_with(const std::string &text, const std::string &prefix)
 {
@@ -19,9 +20,9 @@ static bool documented_message(const std::string &message)
 {
     if (message.empty())
         return true;
-    for (const char *form :
-         {"cellpaint: unrecognised option -", "cellpaint: unrecognised long option --",
-          "cellpaint: invalid margin ", "cellpaint: invalid chroma weight "})
+    for (const char *form : {"cellpaint: unrecognised option -",
+                             "cellpaint: unrecognised long option --", "cellpaint: invalid margin ",
+                             "cellpaint: invalid chroma weight ", "cellpaint: invalid size "})
         if (starts_with(message, form))
             return message.back() == '\n';
     return false;
@@ -51,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     bool sound = line.status >= -1 && line.status <= 1 && documented_message(line.message) &&
                  (line.status == 1 || line.message.empty()) && s.margin <= 65535 &&
                  std::isfinite(s.chroma_weight) &&
+                 // Both sides from the terminal, or both from -s, a free one the longest.
+                 (s.columns == 0) == (s.lines == 0) && s.columns <= 65535 && s.lines <= 65535 &&
                  (s.input_name == "-" || s.input_name.empty() || s.input_name[0] != '-') &&
                  (s.output_name.empty() || s.output_name[0] != '-') &&
                  IsMagickWandInstantiated() == MagickFalse;
