@@ -18,6 +18,14 @@ run_settings parse(std::vector<std::string> args)
     return parse_command_line(static_cast<int>(args.size()), argv.data());
 }
 
+std::string quoted(const std::vector<std::string> &args)
+{
+    std::string text;
+    for (const auto &arg : args)
+        text += "'" + arg + "' ";
+    return text;
+}
+
 }  // namespace
 
 TEST(command_line, valid_arguments_give_these_settings)
@@ -53,9 +61,7 @@ TEST(command_line, valid_arguments_give_these_settings)
         {{"in.png", "-p", "out.txt"}, match_mode::perceptive, 1, 0, false, "in.png", "out.txt"},
     };
     for (const auto &c : cases) {
-        std::string shown;
-        for (const auto &arg : c.args)
-            shown += "'" + arg + "' ";
+        std::string shown = quoted(c.args);
         run_settings s = parse(c.args);
         EXPECT_EQ(s.mode, c.mode) << shown;
         EXPECT_EQ(s.chroma_weight, c.weight) << shown;
@@ -88,9 +94,7 @@ TEST(command_line, dither_and_a_size_of_ones_own)
         {{"-b-size", "3x4"}, false, 3, 4, match_mode::rgb},
     };
     for (const auto &c : cases) {
-        std::string shown;
-        for (const auto &arg : c.args)
-            shown += "'" + arg + "' ";
+        std::string shown = quoted(c.args);
         run_settings s = parse(c.args);
         EXPECT_EQ(s.dither, c.dither) << shown;
         EXPECT_EQ(s.columns, c.columns) << shown;
