@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
 TEST(fit_size, keeps_the_aspect_ratio_within_the_terminal)
 {
     struct {
@@ -51,5 +57,135 @@ TEST(fit_size, a_free_side_follows_the_picture)
         terminal_size needed = needed_size(c.width, c.height, c.size);
         EXPECT_EQ(needed.columns, c.needed.columns) << c.why;
         EXPECT_EQ(needed.lines, c.needed.lines) << c.why;
+    }
+}
+
+TEST(reduction_factor, applies_from_sixteen_times_the_fit)
+{
+    struct {
+        const char *why;
+        std::size_t width, height;
+        pixel_size fitted;
+        std::size_t factor;
+    } cases[] = {
+        {"just below, across", 1279, 768, {80, 48}, 1},
+        {"just below, down", 1280, 767, {80, 48}, 1},
+        {"just at sixteen times", 1280, 768, {80, 48}, 2},
+        {"a 4K screenshot at 80 x 24", 3840, 2160, {80, 45}, 6},
+        {"the lesser side decides", 16000, 800, {80, 48}, 2},
+        {"a large photo at a small size", 6000, 4000, {10, 6}, 75},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(reduction_factor(c.width, c.height, c.fitted), c.factor) << c.why;
+}
+
+namespace {
+
+struct exported {
+    std::size_t width, height, channels;
+    std::vector<std::uint16_t> samples;
+};
+
+exported export_image(MagickWand *wand)
+{
+    exported e{MagickGetImageWidth(wand),
+               MagickGetImageHeight(wand),
+               MagickGetImageAlphaChannel(wand) == MagickTrue ? 4u : 3u,
+               {}};
+    e.samples.resize(e.width * e.height * e.channels);
+    MagickExportImagePixels(wand, 0, 0, e.width, e.height, e.channels == 4 ? "RGBA" : "RGB",
+                            ShortPixel, e.samples.data());
+    return e;
+}
+
+// The reduction written out plainly, pixel by pixel, from the whole picture.
+exported plainly_reduced(const exported &in, std::size_t f)
+{
+    exported out{in.width / f, in.height / f, in.channels, {}};
+    for (std::size_t y = 0; y < out.height; ++y)
+        for (std::size_t x = 0; x < out.width; ++x) {
+            std::uint64_t colour[3] = {0, 0, 0}, alpha = 0;
+            for (std::size_t j = y * f; j < y * f + f; ++j)
+                for (std::size_t i = x * f; i < x * f + f; ++i) {
+                    const std::uint16_t *p = &in.samples[in.channels * (j * in.width + i)];
+                    std::uint64_t a = in.channels == 4 ? p[3] : 1;
+                    for (int c = 0; c < 3; ++c)
+                        colour[c] += a * p[c];
+                    alpha += a;
+                }
+            for (int c = 0; c < 3; ++c)  // half up: floor(sum / alpha + 1/2)
+                out.samples.push_back(
+                    alpha == 0 ? 0
+                               : static_cast<std::uint16_t>((2 * colour[c] + alpha) / (2 * alpha)));
+            if (in.channels == 4)
+                out.samples.push_back(
+                    static_cast<std::uint16_t>((2 * alpha + f * f) / (2 * f * f)));
+        }
+    return out;
+}
+
+}  // namespace
+
+// The library's own read of real files, reduced, against the plain loop: sizes that f
+// does not divide, 16-bit samples, grey, partial and wholly transparent blocks.
+TEST(reduce_image, equals_the_plain_mean_of_every_block)
+{
+    std::string dir = scratch_dir();
+    struct {
+        const char *why;
+        const char *name, *recipe;
+        std::size_t factor;
+    } cases[] = {
+        {"8-bit RGB, 3 columns and 2 rows left over", "rgb.png",
+         "-seed 1 -size 333x242 plasma:fractal -depth 8", 5},
+        {"16-bit RGB", "deep.png", "-seed 2 -size 200x130 plasma:fractal -depth 16", 4},
+        {"grey", "grey.png", "-seed 3 -size 130x99 plasma:fractal -colorspace Gray -depth 8", 3},
+        {"alpha, with wholly transparent blocks", "alpha.png",
+         "-seed 4 -size 160x120 plasma:fractal \\( -size 160x120 radial-gradient:white-black "
+         "-fill black -draw 'rectangle 0,0 40,40' \\) -alpha off -compose CopyOpacity -composite "
+         "-depth 16",
+         6},
+    };
+    MagickWandGenesis();
+    for (const auto &c : cases) {
+        std::string path = made_by_convert_in(dir, c.name, c.recipe);
+        MagickWand *wand = NewMagickWand();
+        ASSERT_TRUE(MagickReadImage(wand, path.c_str())) << c.why;
+        exported before = export_image(wand);
+        ASSERT_TRUE(reduce_image(wand, c.factor)) << c.why;
+        exported after = export_image(wand);
+        exported expected = plainly_reduced(before, c.factor);
+        EXPECT_EQ(after.width, expected.width) << c.why;
+        EXPECT_EQ(after.height, expected.height) << c.why;
+        EXPECT_EQ(after.channels, before.channels)
+            << c.why << ": alpha exactly when the source has it";
+        EXPECT_TRUE(after.samples == expected.samples) << c.why;
+        DestroyMagickWand(wand);
+    }
+}
+
+// Just below the threshold the picture is resized as it is; at it, reduced first.
+TEST(fit_to_terminal, reduces_only_from_sixteen_times_the_fit)
+{
+    std::string dir = scratch_dir();
+    MagickWandGenesis();
+    terminal_size terminal{10, 30};  // the width binds: 10 x 6 pixels
+    for (auto [width, factor] : {std::pair{159u, 1u}, std::pair{160u, 2u}}) {
+        std::string path = made_by_convert_in(dir, "wide" + std::to_string(width) + ".png",
+                                              "-seed 5 -size " + std::to_string(width) +
+                                                  "x96 plasma:fractal -depth 8");
+        pixel_size size = fit_size(width, 96, terminal);
+        ASSERT_EQ(reduction_factor(width, 96, size), factor);
+        MagickWand *fitted = NewMagickWand(), *plain = NewMagickWand();
+        ASSERT_TRUE(MagickReadImage(fitted, path.c_str()));
+        ASSERT_TRUE(MagickReadImage(plain, path.c_str()));
+        fit_to_terminal(fitted, terminal);
+        if (factor > 1) {
+            ASSERT_TRUE(reduce_image(plain, factor));
+        }
+        resize_image(plain, size.width, size.height, LanczosFilter);
+        EXPECT_TRUE(export_image(fitted).samples == export_image(plain).samples) << width;
+        DestroyMagickWand(fitted);
+        DestroyMagickWand(plain);
     }
 }

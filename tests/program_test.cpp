@@ -178,6 +178,8 @@ TEST(program, every_mode_shows_the_searches_result)
     std::string alpha = made_by_convert(
         "alpha.png",
         "-size 120x120 radial-gradient:white-none -fill none -draw 'rectangle 0,0 30,30'");
+    // 16 times its 28 x 20 pixels at 30 x 10 cells: reduced by 4 before the resize.
+    std::string large = made_by_convert("large.png", "-seed 8 -size 1000x700 plasma:fractal");
     terminal_cells terminal{60, 20};
     struct {
         std::vector<std::string> options;
@@ -190,12 +192,13 @@ TEST(program, every_mode_shows_the_searches_result)
         {{"-yw", "2"}, match_mode::yiq, 2},
         {{"-p", "-w", "0.5"}, match_mode::perceptive, 0.5},
     };
-    for (const std::string &path : {photo, alpha}) {
+    for (const std::string &path : {photo, alpha, large}) {
+        terminal_cells cells = path == large ? terminal_cells{30, 10} : terminal;
         for (const auto &c : cases) {
             std::vector<std::string> args = c.options;
             args.push_back(path);
-            parsed_output out = shown(run_on_pty(args, terminal));
-            EXPECT_EQ(out.lines, expected_cells(path, terminal, c.mode, c.weight))
+            parsed_output out = shown(run_on_pty(args, cells));
+            EXPECT_EQ(out.lines, expected_cells(path, cells, c.mode, c.weight))
                 << path << " mode " << static_cast<int>(c.mode);
         }
     }
