@@ -78,9 +78,9 @@ test-im7:
 # A longer search than the suite's, each fuzzer in turn: make fuzz FUZZ_SECONDS=1800
 fuzz: $(FUZZ)/CMakeCache.txt
 	cmake --build $(FUZZ) -j $(JOBS)
-	for target in command_line render run; do \
+	for target in command_line render run png_stream; do \
 	    tests/fuzz/run-fuzzer search $(FUZZ)/$${target}_fuzz tests/fuzz/corpus/$$target \
-	        $(FUZZ_SECONDS) || exit 1; \
+	        $(FUZZ_SECONDS) ../shared/testdata/pngsuite || exit 1; \
 	done
 
 BENCH = build-bench

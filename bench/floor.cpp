@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // What the image library alone costs for cellpaint's work: the same read (with the same
-// JPEG size hint and the header look that decides it), the same fit and resize to the
+// JPEG size hint and the header look that decides it, and the same decoder of our own
+// for a large PNG), the same reduction, fit and resize to the
 // terminal on standard output, and the pixels exported; no matching, no output.
 #include <cstdio>
 #include <vector>
@@ -20,9 +21,10 @@ int main(int argc, char **argv)
         return 3;
     MagickWand *wand = NewMagickWand();
     terminal_size terminal = query_terminal_size();
-    if (!read_image(wand, argv[1], terminal))
+    pixel_size source{};
+    if (!read_image(wand, argv[1], terminal, true, source))
         return 3;
-    fit_to_terminal(wand, terminal);
+    fit_to_terminal(wand, terminal, source);
     std::size_t width = MagickGetImageWidth(wand), height = MagickGetImageHeight(wand);
     std::vector<float> pixels(width * height * 4);
     MagickExportImagePixels(wand, 0, 0, width, height, "RGBA", FloatPixel, pixels.data());

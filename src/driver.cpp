@@ -119,12 +119,13 @@ static int read_and_draw(MagickWand *wand, const run_settings &settings, const c
     // line takes the terminal's place.
     terminal_size terminal =
         settings.columns ? terminal_size{settings.columns, settings.lines} : query_terminal_size();
-    if (!read_image(wand, name, terminal))
+    pixel_size source{};
+    if (!read_image(wand, name, terminal, !settings.black_white, source))
         return report(status_input_failed, "%s: couldn't open input file %s\n", program,
                       input_label(name));
     if (settings.black_white)
         MagickTransformImageColorspace(wand, GRAYColorspace);
-    fit_to_terminal(wand, terminal);
+    fit_to_terminal(wand, terminal, source);
     PixelIterator *iterator = NewPixelIterator(wand);
     if (!iterator)
         return report(status_out_of_memory, "%s: out of memory\n", program);

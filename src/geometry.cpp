@@ -56,33 +56,55 @@ std::size_t reduction_factor(std::size_t width, std::size_t height, pixel_size f
     return std::min(width / (8 * fitted.width), height / (8 * fitted.height));
 }
 
+bool replace_image(MagickWand *wand, std::size_t width, std::size_t height, const char *map,
+                   const std::vector<std::uint16_t> &samples)
+{
+    // Made aside first, so that a failure leaves the picture as it was.
+    MagickWand *made = NewMagickWand();
+    bool ok =
+        MagickConstituteImage(made, width, height, map, ShortPixel, samples.data()) == MagickTrue &&
+        (MagickGetNumberImages(wand) == 0 || MagickRemoveImage(wand) == MagickTrue) &&
+        MagickAddImage(wand, made) == MagickTrue;
+    DestroyMagickWand(made);
+    return ok;
+}
+
 // sum / count rounded to nearest, halves up; 0 for an empty count.
 static std::uint16_t rounded_mean(std::uint64_t sum, std::uint64_t count)
 {
     return count ? static_cast<std::uint16_t>((2 * sum + count) / (2 * count)) : 0;
 }
 
-void reduce_band(const std::uint16_t *band, std::size_t width, std::size_t channels,
-                 std::size_t factor, std::uint16_t *row)
+reduction start_reduction(std::size_t width, std::size_t channels, std::size_t factor)
 {
-    bool alpha = channels == 4;
-    for (std::size_t x = 0; x < width / factor; ++x) {
-        std::uint64_t sum[4] = {0, 0, 0, 0};
-        for (std::size_t y = 0; y < factor; ++y) {
-            const std::uint16_t *p = band + channels * (y * width + x * factor);
-            for (std::size_t i = 0; i < factor; ++i, p += channels) {
-                std::uint64_t weight = alpha ? p[3] : 1;
-                for (std::size_t c = 0; c < 3; ++c)
-                    sum[c] += weight * p[c];
-                sum[3] += weight;
-            }
-        }
-        std::uint64_t count = factor * factor;
+    return {width, channels, factor, std::vector<std::uint64_t>(4 * (width / factor), 0)};
+}
+
+bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out)
+{
+    bool alpha = r.channels == 4;
+    std::size_t blocks = r.width / r.factor;
+    for (std::size_t x = 0; x < blocks * r.factor; ++x) {
+        const std::uint16_t *p = row + r.channels * x;
+        std::uint64_t weight = alpha ? p[3] : 1;
+        std::uint64_t *sum = &r.sums[4 * (x / r.factor)];
         for (std::size_t c = 0; c < 3; ++c)
-            row[channels * x + c] = rounded_mean(sum[c], sum[3]);
-        if (alpha)
-            row[channels * x + 3] = rounded_mean(sum[3], count);
+            sum[c] += weight * p[c];
+        sum[3] += weight;
     }
+    if (++r.rows < r.factor)
+        return false;
+    std::uint64_t count = r.factor * r.factor;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::uint64_t *sum = &r.sums[4 * b];
+        for (std::size_t c = 0; c < 3; ++c)
+            out[r.channels * b + c] = rounded_mean(sum[c], sum[3]);
+        if (alpha)
+            out[r.channels * b + 3] = rounded_mean(sum[3], count);
+    }
+    std::fill(r.sums.begin(), r.sums.end(), 0);
+    r.rows = 0;
+    return true;
 }
 
 bool reduce_image(MagickWand *wand, std::size_t factor)
@@ -91,31 +113,32 @@ bool reduce_image(MagickWand *wand, std::size_t factor)
     bool alpha = MagickGetImageAlphaChannel(wand) == MagickTrue;
     std::size_t channels = alpha ? 4 : 3;
     const char *map = alpha ? "RGBA" : "RGB";
-    std::size_t reduced_width = width / factor, reduced_height = height / factor;
-    // A band of f rows at a time: the whole picture is never copied out of the library.
-    std::vector<std::uint16_t> band(channels * width * factor);
-    std::vector<std::uint16_t> reduced(channels * reduced_width * reduced_height);
-    for (std::size_t y = 0; y < reduced_height; ++y) {
-        if (MagickExportImagePixels(wand, 0, static_cast<ssize_t>(y * factor), width, factor, map,
-                                    ShortPixel, band.data()) == MagickFalse)
+    reduction r = start_reduction(width, channels, factor);
+    // A row at a time: the whole picture is never copied out of the library.
+    std::vector<std::uint16_t> row(channels * width);
+    std::vector<std::uint16_t> reduced(channels * (width / factor) * (height / factor));
+    std::uint16_t *out = reduced.data();
+    for (std::size_t y = 0; y < height / factor * factor; ++y) {
+        if (MagickExportImagePixels(wand, 0, static_cast<ssize_t>(y), width, 1, map, ShortPixel,
+                                    row.data()) == MagickFalse)
             return false;
-        reduce_band(band.data(), width, channels, factor, &reduced[channels * reduced_width * y]);
+        if (reduce_row(r, row.data(), out))
+            out += channels * (width / factor);
     }
-    // Made aside first, so that a failure leaves the picture as it was.
-    MagickWand *made = NewMagickWand();
-    bool ok = MagickConstituteImage(made, reduced_width, reduced_height, map, ShortPixel,
-                                    reduced.data()) == MagickTrue &&
-              MagickRemoveImage(wand) == MagickTrue && MagickAddImage(wand, made) == MagickTrue;
-    DestroyMagickWand(made);
-    return ok;
+    return replace_image(wand, width / factor, height / factor, map, reduced);
+}
+
+void fit_to_terminal(MagickWand *wand, terminal_size terminal, pixel_size source)
+{
+    pixel_size size = fit_size(source.width, source.height, terminal);
+    std::size_t factor = reduction_factor(source.width, source.height, size);
+    // A decoder of our own may have reduced it already: it is then smaller than it is.
+    if (factor > 1 && MagickGetImageWidth(wand) == source.width)
+        reduce_image(wand, factor);
+    resize_image(wand, size.width, size.height, LanczosFilter);
 }
 
 void fit_to_terminal(MagickWand *wand, terminal_size terminal)
 {
-    std::size_t width = MagickGetImageWidth(wand), height = MagickGetImageHeight(wand);
-    pixel_size size = fit_size(width, height, terminal);
-    std::size_t factor = reduction_factor(width, height, size);
-    if (factor > 1)
-        reduce_image(wand, factor);
-    resize_image(wand, size.width, size.height, LanczosFilter);
+    fit_to_terminal(wand, terminal, {MagickGetImageWidth(wand), MagickGetImageHeight(wand)});
 }

@@ -35,15 +35,29 @@ terminal_size needed_size(std::size_t width, std::size_t height, terminal_size t
 // that follows then reads a few pixels each, not hundreds. Gives f, or 1 for no reduction.
 std::size_t reduction_factor(std::size_t width, std::size_t height, pixel_size fitted);
 
-// One band of f rows of 16-bit samples (RGB or RGBA, alpha last) reduced to one row of
-// width / f pixels; the columns past the last whole block are left out. With alpha, the
-// alpha is the plain mean and each colour the mean weighted by alpha (0 where the block
-// is wholly transparent); every mean rounded to nearest, halves up, in integers.
-void reduce_band(const std::uint16_t *band, std::size_t width, std::size_t channels,
-                 std::size_t factor, std::uint16_t *row);
+// The reduction made a row at a time, so that a decoder can feed it rows as it decodes
+// them and no more than one row of the picture is ever held. Samples are 16-bit RGB or
+// RGBA (alpha last). With alpha, the alpha is the plain mean and each colour the mean
+// weighted by alpha (0 where the block is wholly transparent); every mean is rounded to
+// nearest, halves up, in integers. Columns past the last whole block are left out.
+struct reduction {
+    std::size_t width, channels, factor;  // of the rows fed in
+    std::vector<std::uint64_t> sums;      // four a block: the weighted colours, the weight
+    std::size_t rows = 0;                 // fed in since the last row came out
+};
+reduction start_reduction(std::size_t width, std::size_t channels, std::size_t factor);
+// Adds one row; once factor rows are in, writes the reduced row (width / factor pixels)
+// to out and gives true.
+bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out);
 
 // Replaces the wand's image by its reduction by factor; false when the library fails.
 bool reduce_image(MagickWand *wand, std::size_t factor);
+// Replaces the wand's image by these 16-bit samples ("RGB" or "RGBA" map); false when the
+// library fails, and the old image is then kept.
+bool replace_image(MagickWand *wand, std::size_t width, std::size_t height, const char *map,
+                   const std::vector<std::uint16_t> &samples);
 
-// Reduces the wand's image when the rule applies, then resizes it to the fitted size.
+// Reduces the wand's image when the rule applies, then resizes it to the size that fits
+// the picture's own size (source), which a decoder of our own may have reduced already.
+void fit_to_terminal(MagickWand *wand, terminal_size terminal, pixel_size source);
 void fit_to_terminal(MagickWand *wand, terminal_size terminal);

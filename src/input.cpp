@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "png_stream.h"
+
 // Stored sideways: upright, the width is the stored height.
 static bool swaps_sides(OrientationType orientation)
 {
@@ -126,6 +128,25 @@ static void turn_upright(MagickWand *wand)
 static std::string first_frame(const std::string &name)
 {
     return !name.empty() && name.back() == ']' ? name : name + "[0]";
+}
+
+// A named regular file, as it is named: no format prefix, no frame, not a pipe.
+static bool names_plain_file(const std::string &name)
+{
+    struct stat info {};
+    return !names_standard_input(name) && name.back() != ']' && stat(name.c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal, bool reduce,
+                pixel_size &source)
+{
+    if (reduce && names_plain_file(name) && read_png_reduced(wand, name, terminal, source))
+        return true;
+    if (!read_image(wand, name, terminal))
+        return false;
+    source = {MagickGetImageWidth(wand), MagickGetImageHeight(wand)};
+    return true;
 }
 
 bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal)

@@ -18,4 +18,9 @@ std::string jpeg_size_hint(std::size_t width, std::size_t height, OrientationTyp
                            terminal_size terminal);
 
 // False when the input cannot be read or is refused; the wand then holds no image to draw.
+// A large PNG file may be read reduced (when reduce allows it: not before a grey
+// conversion); source is the picture's own size either way.
+bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal, bool reduce,
+                pixel_size &source);
+// The library's read alone, as for a file no decoder of ours reads.
 bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal);
