@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "png_stream.h"
+#include "webp_stream.h"
 
 // Stored sideways: upright, the width is the stored height.
 static bool swaps_sides(OrientationType orientation)
@@ -141,7 +142,9 @@ static bool names_plain_file(const std::string &name)
 bool read_image(MagickWand *wand, const std::string &name, terminal_size terminal, bool reduce,
                 pixel_size &source)
 {
-    if (reduce && names_plain_file(name) && read_png_reduced(wand, name, terminal, source))
+    if (reduce && names_plain_file(name) &&
+        (read_png_reduced(wand, name, terminal, source) ||
+         read_webp_reduced(wand, name, terminal, source)))
         return true;
     if (!read_image(wand, name, terminal))
         return false;
