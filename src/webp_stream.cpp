@@ -8,9 +8,12 @@
 #include <cstring>
 #include <vector>
 
-#include "png_stream.h"
 
 namespace {
+
+// The picture is decoded whole, four bytes a pixel: no more than 256 MB of them. Past
+// this (8192 x 8192) the library decides.
+constexpr std::size_t largest_decoded_area = std::size_t{1} << 26;
 
 bool is_webp(const std::uint8_t *start)
 {
@@ -31,7 +34,7 @@ bool read_file(const std::string &path, std::vector<std::uint8_t> &bytes)
         bytes.assign(buffer, buffer + n);
     while (ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         bytes.insert(bytes.end(), buffer, buffer + n);
-        ok = bytes.size() <= 4 * largest_streamed_area;
+        ok = bytes.size() <= 4 * largest_decoded_area;
     }
     ok = ok && !std::ferror(file);
     std::fclose(file);
@@ -82,7 +85,7 @@ bool read_webp_reduced(MagickWand *wand, const std::string &path, terminal_size 
     auto width = static_cast<std::size_t>(features.width);
     auto height = static_cast<std::size_t>(features.height);
     std::size_t factor = reduction_factor(width, height, fit_size(width, height, terminal));
-    if (factor == 1 || width * height > largest_streamed_area)
+    if (factor == 1 || width * height > largest_decoded_area)
         return false;
     std::size_t channels = features.has_alpha ? 4 : 3;
     std::vector<std::uint8_t> decoded(channels * width * height);

@@ -13,6 +13,7 @@
 // the wand, and gives the picture's own size in source. False, with the wand untouched,
 // when it does not apply: not a WebP, the reduction does not apply, an animation or a
 // file with EXIF data (which the library may read an orientation from), a file libwebp
-// cannot decode, or too large; the library then reads the file as it always has.
+// cannot decode, or larger than 8192 x 8192; the library then reads the file as it
+// always has.
 bool read_webp_reduced(MagickWand *wand, const std::string &path, terminal_size terminal,
                        pixel_size &source);
