@@ -80,18 +80,31 @@ reduction start_reduction(std::size_t width, std::size_t channels, std::size_t f
     return {width, channels, factor, std::vector<std::uint64_t>(4 * (width / factor), 0)};
 }
 
+// Block by block, so that a pixel's block is not found by a division.
+template <bool alpha>
+static void add_row(reduction &r, const std::uint16_t *row, std::size_t blocks)
+{
+    const std::uint16_t *p = row;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::uint64_t *sum = &r.sums[4 * b];
+        for (std::size_t i = 0; i < r.factor; ++i, p += alpha ? 4 : 3) {
+            std::uint64_t weight = alpha ? p[3] : 1;
+            sum[0] += weight * p[0];
+            sum[1] += weight * p[1];
+            sum[2] += weight * p[2];
+            sum[3] += weight;
+        }
+    }
+}
+
 bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out)
 {
     bool alpha = r.channels == 4;
     std::size_t blocks = r.width / r.factor;
-    for (std::size_t x = 0; x < blocks * r.factor; ++x) {
-        const std::uint16_t *p = row + r.channels * x;
-        std::uint64_t weight = alpha ? p[3] : 1;
-        std::uint64_t *sum = &r.sums[4 * (x / r.factor)];
-        for (std::size_t c = 0; c < 3; ++c)
-            sum[c] += weight * p[c];
-        sum[3] += weight;
-    }
+    if (alpha)
+        add_row<true>(r, row, blocks);
+    else
+        add_row<false>(r, row, blocks);
     if (++r.rows < r.factor)
         return false;
     std::uint64_t count = r.factor * r.factor;
