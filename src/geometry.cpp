@@ -81,10 +81,10 @@ reduction start_reduction(std::size_t width, std::size_t channels, std::size_t f
 }
 
 // Block by block, so that a pixel's block is not found by a division.
-template <bool alpha>
-static void add_row(reduction &r, const std::uint16_t *row, std::size_t blocks)
+template <bool alpha, typename sample>
+static void add_row(reduction &r, const sample *row, std::size_t blocks)
 {
-    const std::uint16_t *p = row;
+    const sample *p = row;
     for (std::size_t b = 0; b < blocks; ++b) {
         std::uint64_t *sum = &r.sums[4 * b];
         for (std::size_t i = 0; i < r.factor; ++i, p += alpha ? 4 : 3) {
@@ -97,27 +97,46 @@ static void add_row(reduction &r, const std::uint16_t *row, std::size_t blocks)
     }
 }
 
-bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out)
+// With 8-bit samples v standing for 257 v, a weighted colour sum is 257 x 257 times, and
+// a weight 257 times, what was summed: scale is 257 for them, 1 for 16-bit samples.
+static void put_row(reduction &r, std::uint64_t scale, std::uint16_t *out)
 {
     bool alpha = r.channels == 4;
+    std::uint64_t count = r.factor * r.factor;
+    for (std::size_t b = 0; b < r.width / r.factor; ++b) {
+        std::uint64_t *sum = &r.sums[4 * b];
+        for (std::size_t c = 0; c < 3; ++c)
+            out[r.channels * b + c] =
+                alpha ? rounded_mean(scale * sum[c], sum[3]) : rounded_mean(scale * sum[c], count);
+        if (alpha)
+            out[r.channels * b + 3] = rounded_mean(scale * sum[3], count);
+    }
+    std::fill(r.sums.begin(), r.sums.end(), 0);
+    r.rows = 0;
+}
+
+template <typename sample>
+static bool reduce(reduction &r, const sample *row, std::uint16_t *out, std::uint64_t scale)
+{
     std::size_t blocks = r.width / r.factor;
-    if (alpha)
+    if (r.channels == 4)
         add_row<true>(r, row, blocks);
     else
         add_row<false>(r, row, blocks);
     if (++r.rows < r.factor)
         return false;
-    std::uint64_t count = r.factor * r.factor;
-    for (std::size_t b = 0; b < blocks; ++b) {
-        std::uint64_t *sum = &r.sums[4 * b];
-        for (std::size_t c = 0; c < 3; ++c)
-            out[r.channels * b + c] = rounded_mean(sum[c], sum[3]);
-        if (alpha)
-            out[r.channels * b + 3] = rounded_mean(sum[3], count);
-    }
-    std::fill(r.sums.begin(), r.sums.end(), 0);
-    r.rows = 0;
+    put_row(r, scale, out);
     return true;
+}
+
+bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out)
+{
+    return reduce(r, row, out, 1);
+}
+
+bool reduce_row(reduction &r, const std::uint8_t *row, std::uint16_t *out)
+{
+    return reduce(r, row, out, 257);
 }
 
 bool reduce_image(MagickWand *wand, std::size_t factor)

@@ -49,6 +49,9 @@ reduction start_reduction(std::size_t width, std::size_t channels, std::size_t f
 // Adds one row; once factor rows are in, writes the reduced row (width / factor pixels)
 // to out and gives true.
 bool reduce_row(reduction &r, const std::uint16_t *row, std::uint16_t *out);
+// The same for 8-bit samples, each standing for v x 257: the factor is applied to the
+// sums, exactly, so that a decoder need not widen every sample first.
+bool reduce_row(reduction &r, const std::uint8_t *row, std::uint16_t *out);
 
 // Replaces the wand's image by its reduction by factor; false when the library fails.
 bool reduce_image(MagickWand *wand, std::size_t factor);

@@ -85,9 +85,10 @@ struct header {
     bool alpha = false;
 };
 
-// The samples as the library holds them: palette, grey and depths below 16 expanded
-// (an 8-bit v is v x 257), the tRNS colour as alpha, 16 bits in host order.
-void ask_for_16_bit_rgb(png_file &f, header &h)
+// The samples as the library holds them: palette, grey and depths below 8 expanded to
+// 8-bit RGB (which the reduction takes as v x 257), the tRNS colour as alpha, 16 bits in
+// host order.
+void ask_for_rgb(png_file &f, header &h)
 {
     png_read_info(f.png, f.info);
     png_get_IHDR(f.png, f.info, &h.width, &h.height, &h.depth, &h.colour, &h.interlace, nullptr,
@@ -95,10 +96,9 @@ void ask_for_16_bit_rgb(png_file &f, header &h)
     h.alpha =
         (h.colour & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(f.png, f.info, PNG_INFO_tRNS) != 0;
     png_set_expand(f.png);
-    png_set_expand_16(f.png);
     png_set_gray_to_rgb(f.png);
     const std::uint16_t probe = 1;
-    if (*reinterpret_cast<const unsigned char *>(&probe) == 1)
+    if (h.depth == 16 && *reinterpret_cast<const unsigned char *>(&probe) == 1)
         png_set_swap(f.png);
     png_read_update_info(f.png, f.info);
 }
@@ -118,7 +118,8 @@ bool streamable(png_file &f, const header &h)
 {
     return h.interlace == PNG_INTERLACE_NONE && !has_exif(f) && h.width <= 65535 &&
            h.height <= 65535 && std::size_t{h.width} * h.height <= largest_streamed_area &&
-           png_get_rowbytes(f.png, f.info) == (h.alpha ? 8u : 6u) * h.width;
+           png_get_rowbytes(f.png, f.info) ==
+               (h.alpha ? 4u : 3u) * (h.depth == 16 ? 2u : 1u) * h.width;
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ bool read_png_reduced(MagickWand *wand, const std::string &path, terminal_size t
 {
     png_file f;
     header h;
-    if (!open_png(f, path) || !guarded(f, [&] { ask_for_16_bit_rgb(f, h); }) || !streamable(f, h))
+    if (!open_png(f, path) || !guarded(f, [&] { ask_for_rgb(f, h); }) || !streamable(f, h))
         return false;
     source = {h.width, h.height};
     std::size_t factor = reduction_factor(h.width, h.height, fit_size(h.width, h.height, terminal));
@@ -138,13 +139,16 @@ bool read_png_reduced(MagickWand *wand, const std::string &path, terminal_size t
     std::size_t width = h.width / factor, height = h.height / factor;
     reduction r = start_reduction(h.width, channels, factor);
     std::vector<std::uint16_t> row(channels * h.width), reduced(channels * width * height);
+    auto *bytes = reinterpret_cast<std::uint8_t *>(row.data());
     std::size_t done = 0;
     // Every row is read, and the chunks after them: the library reads them all, and a
     // file that fails there is its to refuse.
     auto decode = [&] {
         for (png_uint_32 y = 0; y < h.height; ++y) {
-            png_read_row(f.png, reinterpret_cast<png_bytep>(row.data()), nullptr);
-            if (y < height * factor && reduce_row(r, row.data(), &reduced[channels * width * done]))
+            png_read_row(f.png, bytes, nullptr);
+            std::uint16_t *out = &reduced[channels * width * done];
+            if (y < height * factor &&
+                (h.depth == 16 ? reduce_row(r, row.data(), out) : reduce_row(r, bytes, out)))
                 ++done;
         }
         png_read_end(f.png, f.info);

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <vector>
 
-
 namespace {
 
 // The picture is decoded whole, four bytes a pixel: no more than 256 MB of them. Past
@@ -92,18 +91,13 @@ bool read_webp_reduced(MagickWand *wand, const std::string &path, terminal_size 
     if (!decode(bytes, features.has_alpha != 0, width, decoded))
         return false;
     bytes = {};
-    // 8-bit samples as the library holds them: v x 257.
+    // 8-bit samples, which the reduction takes as the library holds them: v x 257.
     reduction r = start_reduction(width, channels, factor);
-    std::vector<std::uint16_t> row(channels * width);
     std::vector<std::uint16_t> reduced(channels * (width / factor) * (height / factor));
     std::uint16_t *out = reduced.data();
-    for (std::size_t y = 0; y < height / factor * factor; ++y) {
-        const std::uint8_t *in = &decoded[channels * width * y];
-        for (std::size_t i = 0; i < row.size(); ++i)
-            row[i] = static_cast<std::uint16_t>(in[i] * 257);
-        if (reduce_row(r, row.data(), out))
+    for (std::size_t y = 0; y < height / factor * factor; ++y)
+        if (reduce_row(r, &decoded[channels * width * y], out))
             out += channels * (width / factor);
-    }
     source = {width, height};
     return replace_image(wand, width / factor, height / factor, features.has_alpha ? "RGBA" : "RGB",
                          reduced);
