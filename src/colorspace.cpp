@@ -8,12 +8,17 @@
 
 #include "settings.h"
 
-double srgb_to_linear(int component)
+// The sRGB companding undone, on a value 0..1.
+static double expanded(double c)
 {
-    double c = component / 255.0;
     if (c <= 0.04045)
         return c / 12.92;
     return std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double srgb_to_linear(int component)
+{
+    return expanded(component / 255.0);
 }
 
 static double exact_cube_root(double t)
@@ -89,11 +94,8 @@ struct rounding_table {
     unsigned char first[slices + 1];
     rounding_table()
     {
-        for (int c = 0; c < 255; ++c) {
-            double halfway = (c + 0.5) / 255;
-            end[c] =
-                halfway <= 0.04045 ? halfway / 12.92 : std::pow((halfway + 0.055) / 1.055, 2.4);
-        }
+        for (int c = 0; c < 255; ++c)
+            end[c] = expanded((c + 0.5) / 255);
         for (int i = 0; i <= slices; ++i)
             first[i] = static_cast<unsigned char>(
                 std::upper_bound(end, end + 255, double(i) / slices) - end);

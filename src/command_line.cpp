@@ -126,30 +126,6 @@ outcome read_size(run_settings &settings, const char *value)
     return outcome::applied;
 }
 
-outcome set_grey(run_settings &settings, const char *)
-{
-    settings.black_white = true;
-    return outcome::applied;
-}
-
-outcome set_perceptive(run_settings &settings, const char *)
-{
-    settings.mode = match_mode::perceptive;
-    return outcome::applied;
-}
-
-outcome set_yiq(run_settings &settings, const char *)
-{
-    settings.mode = match_mode::yiq;
-    return outcome::applied;
-}
-
-outcome set_dither(run_settings &settings, const char *)
-{
-    settings.dither = true;
-    return outcome::applied;
-}
-
 struct option {
     char letter;
     const char *name;   // the long option, after "--"
@@ -157,14 +133,21 @@ struct option {
     outcome (*apply)(run_settings &settings, const char *value);  // null: help
 };
 
+// A flag's setting, as a row of the table can hold it.
+template <auto setting, auto value> outcome set(run_settings &settings, const char *)
+{
+    settings.*setting = value;
+    return outcome::applied;
+}
+
 const option options[] = {
     {'h', "help", nullptr, nullptr},
     {'m', "margin", "margin", read_margin},
-    {'b', "bw", nullptr, set_grey},
-    {'p', "perceptive", nullptr, set_perceptive},
+    {'b', "bw", nullptr, set<&run_settings::black_white, true>},
+    {'p', "perceptive", nullptr, set<&run_settings::mode, match_mode::perceptive>},
     {'w', "chroma-weight", "chroma weight", read_chroma_weight},
-    {'y', "yiq", nullptr, set_yiq},
-    {'d', "dither", nullptr, set_dither},
+    {'y', "yiq", nullptr, set<&run_settings::mode, match_mode::yiq>},
+    {'d', "dither", nullptr, set<&run_settings::dither, true>},
     {'s', "size", "size", read_size},
 };
 

@@ -164,7 +164,7 @@ void fit_to_terminal(MagickWand *wand, terminal_size terminal, pixel_size source
 {
     pixel_size size = fit_size(source.width, source.height, terminal);
     std::size_t factor = reduction_factor(source.width, source.height, size);
-    // A decoder of our own may have reduced it already: it is then smaller than it is.
+    // A decoder of our own may have reduced it already: it is then narrower than source.
     if (factor > 1 && MagickGetImageWidth(wand) == source.width)
         reduce_image(wand, factor);
     resize_image(wand, size.width, size.height, LanczosFilter);

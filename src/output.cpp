@@ -184,7 +184,7 @@ static bool is_bitmap(std::string_view head)
 static bool is_portable_anymap(std::string_view head)
 {
     return head.size() >= 4 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
-           std::strchr(" \t\r\n", head[2]) &&
+           std::isspace(static_cast<unsigned char>(head[2])) &&
            (std::isdigit(static_cast<unsigned char>(head[3])) || head[3] == '#' ||
             std::isspace(static_cast<unsigned char>(head[3])));
 }
@@ -193,8 +193,10 @@ static bool is_portable_anymap(std::string_view head)
 static bool is_heif(std::string_view head)
 {
     static const char *const brands[] = {"heic", "heix", "hevc", "mif1", "msf1", "avif", "avis"};
+    if (!bytes_at(head, 4, "ftyp"))
+        return false;
     for (const char *brand : brands)
-        if (bytes_at(head, 4, "ftyp") && bytes_at(head, 8, brand))
+        if (bytes_at(head, 8, brand))
             return true;
     return false;
 }

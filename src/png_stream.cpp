@@ -116,8 +116,9 @@ bool has_exif(png_file &f)
 // Which files are left to the library: what it reads differently, or would refuse.
 bool streamable(png_file &f, const header &h)
 {
-    return h.interlace == PNG_INTERLACE_NONE && !has_exif(f) && h.width <= 65535 &&
-           h.height <= 65535 && std::size_t{h.width} * h.height <= largest_streamed_area &&
+    // Wider or taller than 65535, libpng has already stopped at the user limits.
+    return h.interlace == PNG_INTERLACE_NONE && !has_exif(f) &&
+           std::size_t{h.width} * h.height <= largest_streamed_area &&
            png_get_rowbytes(f.png, f.info) ==
                (h.alpha ? 4u : 3u) * (h.depth == 16 ? 2u : 1u) * h.width;
 }

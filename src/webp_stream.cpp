@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -14,36 +15,29 @@ namespace {
 // this (8192 x 8192) the library decides.
 constexpr std::size_t largest_decoded_area = std::size_t{1} << 26;
 
-bool is_webp(const std::uint8_t *start)
+// The first bytes of the file: enough for the header that gives the size.
+std::vector<std::uint8_t> read_head(std::FILE *file)
 {
-    return std::memcmp(start, "RIFF", 4) == 0 && std::memcmp(start + 8, "WEBP", 4) == 0;
+    std::vector<std::uint8_t> bytes(64);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    return bytes;
 }
 
-// The whole file, once its first bytes say WebP: the decoder takes it in one piece. No
-// larger than a picture of the largest area decoded here could be stored uncompressed.
-bool read_file(const std::string &path, std::vector<std::uint8_t> &bytes)
+// The rest of the file, as long as it stays within limit bytes in all.
+bool read_rest(std::FILE *file, std::vector<std::uint8_t> &bytes, std::size_t limit)
 {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
     std::uint8_t buffer[1 << 16];
-    std::size_t n = std::fread(buffer, 1, 12, file);
-    bool ok = n == 12 && is_webp(buffer);
-    if (ok)
-        bytes.assign(buffer, buffer + n);
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() + n <= limit)
         bytes.insert(bytes.end(), buffer, buffer + n);
-        ok = bytes.size() <= 4 * largest_decoded_area;
-    }
-    ok = ok && !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    return n == 0 && !std::ferror(file);
 }
 
 // The extended format's flags: an animation, or EXIF data, leave the file to the library.
 bool plain_still(const std::vector<std::uint8_t> &bytes)
 {
-    if (bytes.size() < 21)
+    if (bytes.size() < 21 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WEBP", 4) != 0)
         return false;
     if (std::memcmp(bytes.data() + 12, "VP8X", 4) != 0)
         return true;
@@ -75,16 +69,23 @@ bool decode(const std::vector<std::uint8_t> &bytes, bool alpha, std::size_t widt
 bool read_webp_reduced(MagickWand *wand, const std::string &path, terminal_size terminal,
                        pixel_size &source)
 {
-    std::vector<std::uint8_t> bytes;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
+                                                          std::fclose);
+    // The header says the size: the rest of the file is read only for a picture reduced.
+    if (!file)
+        return false;
+    std::vector<std::uint8_t> bytes = read_head(file.get());
     WebPBitstreamFeatures features;
-    if (!read_file(path, bytes) || !plain_still(bytes) ||
+    if (!plain_still(bytes) ||
         WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK ||
         features.has_animation || features.width <= 0 || features.height <= 0)
         return false;
     auto width = static_cast<std::size_t>(features.width);
     auto height = static_cast<std::size_t>(features.height);
     std::size_t factor = reduction_factor(width, height, fit_size(width, height, terminal));
-    if (factor == 1 || width * height > largest_decoded_area)
+    // No larger than a picture of the largest area decoded here could be stored plainly.
+    if (factor == 1 || width * height > largest_decoded_area ||
+        !read_rest(file.get(), bytes, 4 * largest_decoded_area))
         return false;
     std::size_t channels = features.has_alpha ? 4 : 3;
     std::vector<std::uint8_t> decoded(channels * width * height);

@@ -311,6 +311,7 @@ TEST(output, only_picture_signatures_count)
          "ftypisom\0\0\0\0"s,
          false},
         {"a plain graymap", "P2\n# made by hand\n2 2\n"s, true},
+        {"a P and a digit before binary bytes", "P5\0 \x01\x02"s, false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(has_picture_signature(c.head), c.picture) << c.why;
